@@ -1,0 +1,44 @@
+# Windows build: dupd.exe, its adapters and the tests that run them under Wine.
+file(GLOB DUPD_WIN32_SOURCES CONFIGURE_DEPENDS ${win32_globs})
+list(FILTER DUPD_WIN32_SOURCES EXCLUDE REGEX "/app/win32/dupd\\.cpp$")
+
+set(DUPD_WIN32_LIBS shell32 ole32 oleaut32 version advapi32 user32 gdi32 comctl32 uuid)
+add_compile_definitions(WINVER=0x0601 _WIN32_WINNT=0x0601 _WIN32_IE=0x0600 NOMINMAX WIN32_LEAN_AND_MEAN STRICT)
+add_link_options(-static -static-libgcc -static-libstdc++)
+
+add_library(dupd_win32 STATIC ${DUPD_WIN32_SOURCES})
+target_link_libraries(dupd_win32 PUBLIC dupd_core ${DUPD_WIN32_LIBS})
+target_compile_options(dupd_win32 PRIVATE -Wall -Wextra)
+
+add_executable(dupd WIN32 app/win32/dupd.cpp app/win32/dupd.rc)
+target_link_libraries(dupd PRIVATE dupd_win32)
+set_target_properties(dupd PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+
+# GoogleTest from Debian's source package, cross-built for Windows.
+set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+
+file(GLOB DUPD_WIN_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/win/*.cpp)
+if(DUPD_WIN_TESTS)
+  add_executable(dupd_win_tests ${DUPD_WIN_TESTS})
+  target_link_libraries(dupd_win_tests PRIVATE dupd_win32 gtest gmock)
+  target_include_directories(dupd_win_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests/win)
+  add_test(NAME win_adapters COMMAND dupd_win_tests)
+endif()
+
+file(GLOB DUPD_E2E_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/e2e/*.cpp)
+if(DUPD_E2E_TESTS)
+  add_executable(dupd_e2e ${DUPD_E2E_TESTS})
+  target_link_libraries(dupd_e2e PRIVATE dupd_win32 gtest)
+  target_include_directories(dupd_e2e PRIVATE ${CMAKE_SOURCE_DIR}/tests/e2e)
+  add_dependencies(dupd_e2e dupd)
+  include(${CMAKE_SOURCE_DIR}/tests/e2e/e2e.cmake OPTIONAL)
+endif()
+
+file(GLOB DUPD_WIN_TOOLS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tools/win32/*.cpp)
+foreach(src ${DUPD_WIN_TOOLS})
+  get_filename_component(name ${src} NAME_WE)
+  add_executable(${name} ${src})
+  target_link_libraries(${name} PRIVATE dupd_win32)
+endforeach()

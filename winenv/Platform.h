@@ -1,0 +1,147 @@
+// The narrow interfaces through which the portable rules reach Windows: files,
+// registry and shell folders, dialogs and beeps, time and locale. winenv/win32/
+// holds the real adapters; tests/host/FakePlatform.h the test doubles.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace dupd {
+
+// ---------------------------------------------------------------- files
+
+class IReadStream {
+public:
+    virtual ~IReadStream() = default;
+    // Reads up to `capacity` bytes into `buffer`. true with `got` == 0 is the end of
+    // the file; false is an I/O error.
+    virtual bool Read(char* buffer, std::size_t capacity, std::size_t& got) = 0;
+};
+
+class IWriteStream {
+public:
+    virtual ~IWriteStream() = default;
+    virtual bool Write(const char* data, std::size_t size) = 0;
+    // Flushes and closes; false when something did not reach the file. Destroying an
+    // open stream closes it too, ignoring the outcome.
+    virtual bool Close() = 0;
+};
+
+enum class OpenMode { CreateTruncate, Append };
+
+// One entry of the system's pending-rename list, as the adapter normalised it:
+// plain paths, `to` empty for a deletion.
+struct PendingRename {
+    std::string from;
+    std::string to;
+};
+
+class IFileSystem {
+public:
+    virtual ~IFileSystem() = default;
+
+    // A file, not a folder; also one that another process holds open.
+    virtual bool FileExists(const std::string& path) = 0;
+    virtual bool IsReadOnly(const std::string& path) = 0;
+    // Sets FILE_ATTRIBUTE_ARCHIVE alone (clears read-only, hidden, system).
+    virtual bool SetArchiveOnly(const std::string& path) = 0;
+    virtual bool DeleteFile(const std::string& path) = 0;
+    // MoveFileA: fails when `to` exists; moves across volumes by copying.
+    virtual bool MoveFile(const std::string& from, const std::string& to) = 0;
+    virtual bool RemoveDirectory(const std::string& path) = 0;
+
+    // nullptr when the file cannot be opened.
+    virtual std::unique_ptr<IReadStream> OpenRead(const std::string& path) = 0;
+    virtual std::unique_ptr<IWriteStream> OpenWrite(const std::string& path, OpenMode mode) = 0;
+    // Size of a file that opens for reading and writing; nullopt when it does not
+    // (missing, read-only, locked) or its size cannot be taken.
+    virtual std::optional<std::uint64_t> WritableFileSize(const std::string& path) = 0;
+
+    // The system's pending-rename list (MoveFileExA with MOVEFILE_DELAY_UNTIL_REBOOT).
+    virtual bool ScheduleDeleteAtRestart(const std::string& path) = 0;
+    virtual bool ScheduleMoveAtRestart(const std::string& from, const std::string& to) = 0;
+    virtual std::vector<PendingRename> PendingRenames() = 0;
+
+    // The error code of the last failed call on this thread (GetLastError) and the
+    // system's text for a code ("" when it has none).
+    virtual std::uint32_t LastError() = 0;
+    virtual std::string ErrorText(std::uint32_t code) = 0;
+
+    // GetShortPathNameA; "" when the system gives no short form.
+    virtual std::string ShortPathName(const std::string& path) = 0;
+    // GetWindowsDirectoryA, as the system gives it.
+    virtual std::string WindowsDirectory() = 0;
+    // GetTempPathA, whole (never a cut or unfilled buffer); "" on failure.
+    virtual std::string TempPath() = 0;
+};
+
+// ---------------------------------------------------------------- registry and shell folders
+
+enum class RegRoot { LocalMachine, CurrentUser };
+enum class RegAccess { Read, AllAccess };  // KEY_READ, KEY_ALL_ACCESS
+
+enum class RegReadStatus { Ok, Missing, NotString, Failed };
+
+struct RegString {
+    RegReadStatus status = RegReadStatus::Missing;
+    std::string text;  // REG_SZ or REG_EXPAND_SZ as stored, up to the first NUL
+};
+
+class IRegistryKey {
+public:
+    virtual ~IRegistryKey() = default;  // closes the key
+    virtual RegString ReadString(const std::string& valueName) = 0;
+};
+
+class IRegistry {
+public:
+    virtual ~IRegistry() = default;
+    // Opens an existing key (never creates it); nullptr when it cannot be opened.
+    virtual std::unique_ptr<IRegistryKey> OpenKey(RegRoot root, const std::string& path, RegAccess access) = 0;
+    // SHGetSpecialFolderLocation + SHGetPathFromIDListA; "" when the shell has no path.
+    virtual std::string SpecialFolderPath(int csidl) = 0;
+};
+
+// ---------------------------------------------------------------- dialogs and beeps
+
+// The seven arguments of the simple native task dialog; the owner is the
+// application's own hidden window, supplied by the adapter.
+struct SimpleTaskDialogArgs {
+    std::string title;
+    std::string instruction;
+    std::string content;
+    std::uint32_t buttons = 1;        // TDCBF_* flags
+    int icon = 0;                     // 81, 84, 98, 99, 106
+    std::uint32_t messageBoxFlags = 0;  // MB_* flags for systems without a task dialog
+};
+
+class IUserInterface {
+public:
+    virtual ~IUserInterface() = default;
+    virtual void Beep(std::uint32_t type) = 0;
+    // MessageBoxA owned by the program's window; returns the pressed button's ID.
+    virtual int MessageBox(const std::string& caption, const std::string& text, std::uint32_t flags) = 0;
+    // The framework's default title, derived from the executable's name.
+    virtual std::string ApplicationTitle() = 0;
+    virtual int SimpleTaskDialog(const SimpleTaskDialogArgs& args) = 0;
+    // The hidden main form's window handle, created on first use.
+    virtual std::uintptr_t MainWindowHandle() = 0;
+    // Posts the quit message; the run returns to the message loop right after.
+    virtual void RequestTerminate() = 0;
+};
+
+// ---------------------------------------------------------------- time and locale
+
+class IClock {
+public:
+    virtual ~IClock() = default;
+    // The current local date and time as "ddddd tt": short date, a blank, long time,
+    // in the formats of the system default locale loaded at program start.
+    virtual std::string LogTimestamp() = 0;
+};
+
+}  // namespace dupd
