@@ -57,6 +57,7 @@ public:
     std::set<std::string> folders;            // by NormalPath
     std::vector<PendingRename> pending;       // the system's list, in order
     std::set<std::string> failMovesTo;        // MoveFile into these targets fails (disk full)
+    std::set<std::string> failMovesFrom;      // MoveFile of these sources fails (disk full)
     std::set<std::string> failReadsOf;        // reads of these files fail after opening
     std::set<std::string> failWritesTo;       // writes into these files fail
     bool refuseScheduling = false;            // MoveFileEx(DELAY_UNTIL_REBOOT) refused
@@ -120,7 +121,7 @@ public:
         if (it->second.inUse) return Fail(kErrSharingViolation);
         if (Has(to)) return Fail(kErrAlreadyExists);
         if (!HasFolder(ParentOf(to))) return Fail(kErrPathNotFound);
-        if (failMovesTo.count(NormalPath(to))) return Fail(kErrDiskFull);
+        if (failMovesTo.count(NormalPath(to)) || failMovesFrom.count(NormalPath(from))) return Fail(kErrDiskFull);
         File moved = it->second;
         files.erase(it);
         files[NormalPath(to)] = moved;

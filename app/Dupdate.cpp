@@ -1,0 +1,384 @@
+#include "app/Dupdate.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "app/StagedFiles.h"
+#include "app/qm_common.h"
+#include "dbversion/TextLines.h"
+#include "winenv/SafeReplace.h"
+#include "winenv/Wininit.h"
+
+namespace dupd {
+
+namespace {
+
+constexpr const char* kErrorSuffix = " - Error";
+
+// Pending-rename entries name the same file however the path was spelt: case and
+// doubled separators do not matter to the file system.
+std::string SamePathKey(const std::string& path)
+{
+    std::string key;
+    for (char c : path) {
+        if (c == '/') c = '\\';
+        if (c == '\\' && !key.empty() && key.back() == '\\') continue;
+        key.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
+    }
+    return key;
+}
+
+bool WriteLines(IWriteStream& out, const std::vector<std::string>& lines)
+{
+    std::string text;
+    for (const auto& line : lines) text += line + "\r\n";
+    return out.Write(text.data(), text.size());
+}
+
+}  // namespace
+
+std::string SystemErrorMessage(std::uint32_t code, const std::string& description)
+{
+    if (code == 0) return "A call to an OS function failed";
+    return "System Error.  Code: " + std::to_string(code) + ".\r\n" + description;
+}
+
+TTaskDialogIcon IconForCode(int iconCode)
+{
+    switch (iconCode) {
+    case 81: return tiInformation;
+    case 84: return tiWarning;
+    case 98: return tiError;
+    case 99: return tiQuestion;
+    case 106: return tiShield;
+    default: return tiBlank;
+    }
+}
+
+TCommonButtons ButtonsForCode(int buttonsCode)
+{
+    switch (buttonsCode) {
+    case 1: return TCommonButtons{cbOK, cbCancel};
+    case 2: return TCommonButtons{cbYes, cbCancel};
+    case 3: return TCommonButtons{cbYes, cbNo};
+    case 5: return TCommonButtons{cbClose};
+    default: return TCommonButtons{cbOK};  // 0, 4 and anything unknown
+    }
+}
+
+bool IsBeepCode(int beepCode) { return beepCode == 0 || beepCode == 16 || beepCode == 48 || beepCode == 64; }
+
+TMainForm::TMainForm(IFileSystem& fs, IRegistry& registry, IUserInterface& ui, IClock& clock,
+                     ITaskDialogPlatform& dialogPlatform)
+    : fs_(fs), registry_(registry), ui_(ui), log_(fs, clock, state_), msgDlg_(dialogPlatform)
+{
+    // The stored design of the form's one task-dialog component.
+    msgDlg_.SetCommonButtons(TCommonButtons{});
+    msgDlg_.SetDefaultButton(0);
+    msgDlg_.SetDefaultRadioButton(200);
+    msgDlg_.SetDialogPosition(dpOwnerFormCenter);
+    msgDlg_.SetFooterIcon(tfiInformation);
+    msgDlg_.SetIcon(tiBlank);
+    msgDlg_.SetExpandControlText("Less information");
+    msgDlg_.SetCollapsControlText("More information");
+    msgDlg_.SetOptions(TTaskDialogOptions{doHyperlinks, doAllowMinimize, doAllowDialogCancel});
+}
+
+void TMainForm::FormCreate(const OsVersionInfo& version)
+{
+    state_.IsNTPlatform = false;
+    if (IsWinNTPlatform(version)) state_.IsNTPlatform = true;
+    state_.PlatformId = version.queried ? version.platformId : 2;
+}
+
+void TMainForm::FormActivate()
+{
+    if (ran_) return;
+    ran_ = true;
+    try {
+        UpdateRun();
+    } catch (...) {
+        // An unexpected failure must still end the program.
+    }
+    if (!terminateRequested_) RequestTerminate();
+}
+
+void TMainForm::RequestTerminate()
+{
+    terminateRequested_ = true;
+    ui_.RequestTerminate();
+}
+
+void TMainForm::ShowInstallDirNotFound()
+{
+    ShowDlg(98, 5, 16, kErrorSuffix, "Unable to locate installation directory",
+            std::string("Unable to locate your Quellmark installation directory. You should download and install a "
+                        "new FULL copy of Quellmark from ") +
+                kDownloadPage,
+            "", "");
+}
+
+void TMainForm::UpdateRun()
+{
+    state_.RebootRequired = false;
+    std::string appPath;
+    state_.InstallDir.clear();
+
+    std::string staging = GetSpecialFolder(registry_, CSIDL_APPDATA_ID);
+    if (staging.empty()) staging = GetShellFolder(registry_, "AppData");
+    if (staging.empty()) staging = GetTempDir(fs_);
+    state_.StagingDir = staging + kStagingSubFolder;
+
+    if (!fs_.FileExists(state_.StagingDir + "\\Qlm_list.dta")) {
+        ShowDlg(98, 5, 16, kErrorSuffix, "Database Update is corrupt",
+                std::string("Integrity checks show that this Database Update is corrupt. You should download a new "
+                            "update file from ") +
+                    kProductWebSite,
+                "", "");
+        RequestTerminate();
+        return;
+    }
+
+    {
+        // Full access on purpose: a user who could not write the installation is
+        // refused here, before any file is touched.
+        auto key = registry_.OpenKey(RegRoot::LocalMachine, kProductKey, RegAccess::AllAccess);
+        if (!key) {
+            ShowInstallDirNotFound();
+            AbortInstall();
+            RequestTerminate();
+            return;
+        }
+        const RegString value = key->ReadString("AppPath");
+        if (value.status == RegReadStatus::NotString || value.status == RegReadStatus::Failed) {
+            ShowInstallDirNotFound();
+            key.reset();
+            AbortInstall();
+            RequestTerminate();
+            return;
+        }
+        if (value.status == RegReadStatus::Ok) appPath = value.text;
+        state_.InstallDir = appPath + "\\";
+    }
+
+    if (appPath.empty()) {
+        // The package stays: the message asks the user to copy it by hand.
+        SimpleTaskDialogArgs c;
+        c.title = "Quellmark Database Updater - Error";
+        c.instruction = "Unable to locate installation directory";
+        c.content = "Unable to locate your Quellmark installation directory. You should manually copy QLM_LIST.DTA, "
+                    "QLMLIST2.DTA and REFLIST.DTA from the " +
+                    state_.StagingDir + " directory to your Quellmark directory.";
+        c.buttons = 1;
+        c.icon = 98;
+        c.messageBoxFlags = kMbIconHand;
+        ui_.SimpleTaskDialog(c);
+        RequestTerminate();
+        return;
+    }
+
+    state_.LogDir = GetLogfileDir(registry_, fs_, state_);
+
+    switch (BadVersion()) {
+    case VersionGateResult::TooOld:
+        ShowDlg(98, 5, 16, kErrorSuffix, "Update is too old",
+                "This database update is earlier than the Quellmark Database you already have installed - this "
+                "installation will be aborted.",
+                "", "");
+        AbortInstall();
+        RequestTerminate();
+        return;
+    case VersionGateResult::Declined:
+        return;
+    case VersionGateResult::Proceed:
+        break;
+    }
+
+    state_.LogStarted = log_.StartLogFile();
+    log_.WriteToLog(std::string("Database Update ") + kUpdateNumberText + " installation program started");
+
+    for (const StagedFile& file : StagedFileSet()) {
+        if (!fs_.FileExists(state_.StagingDir + "\\" + file.name)) continue;
+        log_.WriteToLog(file.logLine);
+        DoCopy(appPath, file.name);
+    }
+
+    DeleteExtras(fs_, state_.InstallDir, [this](const std::string& line) { log_.WriteToLog(line); });
+
+    if (state_.RebootRequired) {
+        ui_.Beep(48);
+        SimpleTaskDialogArgs e;
+        e.title = "Quellmark Database Updater - Reboot required";
+        e.instruction = "Reboot Required";
+        e.content = "Some files were in use by Windows. You will need to restart Windows to complete this Update.";
+        e.buttons = 1;
+        e.icon = 81;
+        e.messageBoxFlags = kMbIconAsterisk;
+        ui_.SimpleTaskDialog(e);
+    } else {
+        // Fails, harmlessly, while anything is left in it.
+        fs_.RemoveDirectory(state_.StagingDir);
+    }
+
+    if (state_.LogStarted) {
+        log_.CloseLogFile();
+        log_.RewriteLog();
+        log_.CheckLogFile();
+    }
+    RequestTerminate();
+}
+
+void TMainForm::DoCopy(const std::string& destinationFolder, const std::string& fileName)
+{
+    const std::string target = destinationFolder + "\\" + fileName;
+    const std::string source = state_.StagingDir + "\\" + fileName;
+
+    if (fs_.FileExists(target)) fs_.SetArchiveOnly(target);
+
+    // The old file goes only once the new one is in place: a failed move leaves the
+    // product with the file it had.
+    switch (ReplaceFileKeepingOld(fs_, source, target)) {
+    case ReplaceOutcome::Replaced:
+        return;
+    case ReplaceOutcome::TargetBusy:
+        DeferReplacement(destinationFolder, fileName);
+        return;
+    case ReplaceOutcome::MoveFailed:
+        ui_.Beep(64);
+        ui_.MessageBox("Error",
+                       "Unable to move " + fileName + " from " + state_.StagingDir + " to " + destinationFolder +
+                           ". You should manually move this file to complete the Update installation.",
+                       kMbIconHand | kMbOk);
+        return;
+    }
+}
+
+bool TMainForm::ReplacementPending(const std::string& source, const std::string& target)
+{
+    const auto from = SamePathKey(source);
+    const auto to = SamePathKey(target);
+    for (const PendingRename& entry : fs_.PendingRenames())
+        if (SamePathKey(entry.from) == from && SamePathKey(entry.to) == to) return true;
+    return false;
+}
+
+void TMainForm::DeferReplacement(const std::string& destinationFolder, const std::string& fileName)
+{
+    const std::string target = destinationFolder + "\\" + fileName;
+    const std::string source = state_.StagingDir + "\\" + fileName;
+
+    if (state_.IsNTPlatform) {
+        // A second run before the restart must not queue the pair again: the second
+        // deletion would remove the file that the first move put in place.
+        if (!ReplacementPending(source, target)) {
+            const bool scheduled = fs_.ScheduleDeleteAtRestart(target) && fs_.ScheduleMoveAtRestart(source, target);
+            if (!scheduled) {
+                const std::uint32_t code = fs_.LastError();
+                ui_.MessageBox(ui_.ApplicationTitle(), SystemErrorMessage(code, fs_.ErrorText(code)), kMbOk);
+                ui_.Beep(16);
+            }
+        }
+    } else {
+        WriteWininit(destinationFolder, fileName);
+    }
+    log_.WriteToLog(fileName + " will be installed after a reboot");
+    state_.RebootRequired = true;
+}
+
+void TMainForm::WriteWininit(const std::string& destinationFolder, const std::string& fileName)
+{
+    const std::string path = GetWinDir() + "\\wininit.ini";
+    const std::string target = ShortName(destinationFolder + "\\" + fileName);
+    const std::string source = ShortName(state_.StagingDir + "\\" + fileName);
+
+    std::vector<std::string> lines;
+    if (fs_.FileExists(path)) {
+        auto in = fs_.OpenRead(path);
+        if (!in) return;
+        TextLineReader reader(*in);
+        std::string line;
+        while (reader.Next(line)) lines.push_back(line);
+        // A file that could not be read whole is left as it is rather than cut short.
+        if (reader.Failed()) return;
+        if (HasWininitRename(lines, target, source)) return;
+    }
+    lines = WithWininitRename(std::move(lines), target, source);
+
+    // Written beside the old file and moved over it, so that a failed write never
+    // leaves the system's file half-written.
+    const std::string fresh = path + ".dupd-new";
+    auto out = fs_.OpenWrite(fresh, OpenMode::CreateTruncate);
+    if (!out) return;
+    const bool written = WriteLines(*out, lines);
+    const bool closed = out->Close();
+    out.reset();
+    if (!written || !closed || ReplaceFileKeepingOld(fs_, fresh, path) != ReplaceOutcome::Replaced)
+        fs_.DeleteFile(fresh);
+}
+
+std::string TMainForm::ShortName(const std::string& path)
+{
+    try {
+        // Without a short form the long one is better than nothing in wininit.ini.
+        const std::string shortName = fs_.ShortPathName(path);
+        return shortName.empty() ? path : shortName;
+    } catch (...) {
+        return path;
+    }
+}
+
+std::string TMainForm::GetWinDir()
+{
+    try {
+        return TrimWindowsDir(fs_.WindowsDirectory());
+    } catch (...) {
+        return "";
+    }
+}
+
+void TMainForm::AbortInstall()
+{
+    for (const StagedFile& file : StagedFileSet()) {
+        const std::string path = state_.StagingDir + "\\" + file.name;
+        if (fs_.FileExists(path)) fs_.DeleteFile(path);
+    }
+    fs_.RemoveDirectory(state_.StagingDir);
+}
+
+VersionGateResult TMainForm::BadVersion()
+{
+    switch (CompareWithUpdate(GetDbaseVer(fs_, state_.InstallDir))) {
+    case VersionComparison::Proceed: return VersionGateResult::Proceed;
+    case VersionComparison::TooOld: return VersionGateResult::TooOld;
+    case VersionComparison::AskSame: break;
+    }
+    const unsigned answer = ShowDlg(99, 3, 64, " - Confirm", "Re-install this Update?",
+                                    "The Database Update you are installing is the same as the version already "
+                                    "installed. Are you sure you wish to continue with the installation?",
+                                    "", "");
+    if (answer == 6) return VersionGateResult::Proceed;
+
+    AbortInstall();
+    ShowDlg(81, 0, 0, " - Information", "Update Aborted", "The Database Update has been aborted.", "", "");
+    RequestTerminate();
+    return VersionGateResult::Declined;
+}
+
+unsigned TMainForm::ShowDlg(int iconCode, int buttonsCode, int beepCode, const std::string& titleSuffix,
+                            const std::string& instruction, const std::string& content,
+                            const std::string& expandedText, const std::string& footer)
+{
+    msgDlg_.SetTitle(kTitlePrefix + titleSuffix);
+    msgDlg_.SetIcon(IconForCode(iconCode));
+    msgDlg_.SetCommonButtons(ButtonsForCode(buttonsCode));
+    msgDlg_.SetInstruction(instruction);
+    msgDlg_.SetContent(content);
+    msgDlg_.SetExpandedText(expandedText);
+    if (IsBeepCode(beepCode)) ui_.Beep(static_cast<std::uint32_t>(beepCode));
+    msgDlg_.SetFooter(footer.empty() ? std::string("For support contact: ") + kSupportEmail : footer);
+    msgDlg_.SetParentWindow(ui_.MainWindowHandle());
+    // -1 (no dialog at all) becomes a large unsigned value, never Yes.
+    return static_cast<unsigned>(msgDlg_.Execute());
+}
+
+}  // namespace dupd

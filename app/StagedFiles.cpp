@@ -1,0 +1,32 @@
+#include "app/StagedFiles.h"
+
+#include "app/RunState.h"
+
+namespace dupd {
+
+namespace {
+
+std::vector<StagedFile> MakeSet()
+{
+    const std::string update = std::string(" ") + kUpdateNumberText;
+    std::vector<StagedFile> set;
+    set.push_back({"Qlm_list.dta", "Installing Database file qlm_list.dta" + update});
+    for (int n = 2; n <= 50; ++n) {
+        const std::string number = std::to_string(n);
+        set.push_back({"Qlmlist" + number + ".dta", "Installing Database file qlmlist" + number + ".dta" + update});
+    }
+    set.push_back({"Reflist.dta", "Installing Database file reflist.dta" + update});
+    set.push_back({"epack.dta", "Installing Database file epack.dta" + update});
+    set.push_back({"qmweb.dta", "Installing Database server file qmweb.dta 1.3.4"});
+    return set;
+}
+
+}  // namespace
+
+const std::vector<StagedFile>& StagedFileSet()
+{
+    static const std::vector<StagedFile> set = MakeSet();
+    return set;
+}
+
+}  // namespace dupd

@@ -1,0 +1,578 @@
+// The whole update run against the platform doubles: every end of the run, the
+// file set and its order, deferred replacement on both platform families, the
+// dialogs with their texts, beeps and order.
+#include <gtest/gtest.h>
+
+#include <deque>
+
+#include "FakePlatform.h"
+#include "app/Dupdate.h"
+#include "app/StagedFiles.h"
+#include "app/qm_common.h"
+#include "dbversion/DbVersion.h"
+#include "dbversion/TextLines.h"
+#include "taskdialog/TaskDialogPlatform.h"
+
+namespace dupd {
+namespace {
+
+using fake::FakeFileSystem;
+using fake::FakeRegistry;
+using fake::FakeUserInterface;
+
+// Shows every component dialog "emulated" (an old system), records what the user
+// saw and answers from a script.
+class ScriptedDialogs : public ITaskDialogPlatform {
+public:
+    struct Seen {
+        std::string title, instruction, content, expanded, footer;
+        TTaskDialogIcon icon;
+        TCommonButtons buttons;
+        std::uintptr_t parent;
+    };
+    std::vector<Seen> seen;
+    std::deque<int> answers;
+    FakeUserInterface* ui = nullptr;  // to keep one timeline of beeps and dialogs
+    std::function<bool()> probe;      // asked at each dialog, e.g. whether the package is still there
+    std::vector<bool> probed;
+
+    OsVersionInfo SystemVersion() override { return {true, 5, 1, 2}; }
+    std::int32_t CommonControlsVersion() override { return 0x00050051; }
+    int RunNative(TTaskDialogEx&, const NativeTaskDialogConfig&) override { return -1; }
+    int RunEmulated(TTaskDialogEx& d) override
+    {
+        seen.push_back({d.Title(), d.Instruction(), d.Content(), d.ExpandedText(), d.Footer(), d.Icon(),
+                        d.CommonButtons(), d.ParentWindow()});
+        if (ui) ui->events.push_back("dialog " + d.Title());
+        if (probe) probed.push_back(probe());
+        if (answers.empty()) return 1;
+        const int a = answers.front();
+        answers.pop_front();
+        return a;
+    }
+    void SendToDialog(std::uintptr_t, unsigned, std::uintptr_t, std::intptr_t) override {}
+    void UpdateElementText(std::uintptr_t, int, const std::string&) override {}
+    void OpenLink(std::uintptr_t, const std::string&, const std::string&) override {}
+};
+
+const std::string kAppData = "C:\\Users\\ann\\AppData\\Roaming";
+const std::string kStaging = kAppData + "\\Ostravane\\Dbinst";
+const std::string kAppPath = "C:\\Program Files\\Quellmark";
+const std::string kDocs = "C:\\Users\\ann\\Documents";
+const std::string kLogDir = kDocs + "\\Ostravane\\Quellmark Logfiles\\";
+const std::string kStamp = "08.12.2026 20:43:11";
+
+class UpdateRun : public ::testing::Test {
+protected:
+    FakeFileSystem fs;
+    FakeRegistry registry;
+    FakeUserInterface ui;
+    fake::FakeClock clock;
+    ScriptedDialogs dialogs;
+    std::unique_ptr<TMainForm> form;
+
+    void SetUp() override
+    {
+        dialogs.ui = &ui;
+        registry.specialFolders[26] = kAppData;
+        registry.specialFolders[5] = kDocs;
+        registry.Set(RegRoot::LocalMachine, "SOFTWARE\\Ostravane\\Quellmark", "AppPath", kAppPath);
+        fs.AddFolder(kAppPath);
+        fs.AddFolder(kLogDir);
+        fs.AddFolder(kStaging);
+        Stage("Qlm_list.dta");
+        Install("reflist.dta", EnCrypt("Q::6934||Quellmark reference list") + "\r\n");
+    }
+
+    void Stage(const std::string& name) { fs.AddFile(kStaging + "\\" + name, "new " + name); }
+    FakeFileSystem::File& Install(const std::string& name, const std::string& content)
+    {
+        return fs.AddFile(kAppPath + "\\" + name, content);
+    }
+    std::string Installed(const std::string& name) const { return fs.Content(kAppPath + "\\" + name); }
+    bool Staged(const std::string& name) const { return fs.Has(kStaging + "\\" + name); }
+
+    void Run(std::uint32_t platformId = 2)
+    {
+        form = std::make_unique<TMainForm>(fs, registry, ui, clock, dialogs);
+        form->FormCreate({true, platformId == 2 ? 6u : 4u, 1, platformId});
+        form->FormActivate();
+    }
+
+    std::vector<std::string> LogLines(const std::string& dir = kLogDir) const
+    {
+        if (!fs.Has(dir + "UPDLOG.TXT")) return {};
+        return SplitTextLines(fs.Content(dir + "UPDLOG.TXT"));
+    }
+    static std::string Entry(const std::string& text) { return "[" + kStamp + "] " + text; }
+};
+
+// ---------------------------------------------------------------- refusals
+
+TEST_F(UpdateRun, PackageWithoutMainFileIsRefusedAndKept)
+{
+    fs.files.erase(fake::NormalPath(kStaging + "\\Qlm_list.dta"));
+    Stage("Qlmlist2.dta");
+    Stage("Reflist.dta");
+    Run();
+
+    ASSERT_EQ(dialogs.seen.size(), 1u);
+    const auto& a = dialogs.seen[0];
+    EXPECT_EQ(a.title, "Quellmark Database Updater  - Error");
+    EXPECT_EQ(a.instruction, "Database Update is corrupt");
+    EXPECT_EQ(a.content, "Integrity checks show that this Database Update is corrupt. You should download a new "
+                         "update file from https://www.ostravane.com/quellmark");
+    EXPECT_EQ(a.footer, "For support contact: support@ostravane.com");
+    EXPECT_EQ(a.icon, tiError);
+    EXPECT_EQ(a.buttons, TCommonButtons{cbClose});
+    EXPECT_EQ(a.parent, 0x1234u);
+    EXPECT_EQ(ui.events, (std::vector<std::string>{"beep 16", "dialog Quellmark Database Updater  - Error", "terminate"}));
+    EXPECT_TRUE(Staged("Qlmlist2.dta"));
+    EXPECT_TRUE(Staged("Reflist.dta"));
+    EXPECT_TRUE(registry.opened.empty());
+}
+
+TEST_F(UpdateRun, UnreadableProductKeyOrValueThrowsThePackageAway)
+{
+    struct Case {
+        const char* name;
+        std::function<void(FakeRegistry&)> spoil;
+    };
+    const std::vector<Case> cases{
+        {"key missing", [](FakeRegistry& r) { r.keys.clear(); }},
+        {"key not writable by this user",
+         [](FakeRegistry& r) { r.keys.begin()->second.readOnlyForUser = true; }},
+        {"AppPath is a number",
+         [](FakeRegistry& r) {
+             r.Set(RegRoot::LocalMachine, "SOFTWARE\\Ostravane\\Quellmark", "AppPath", "", RegReadStatus::NotString);
+         }},
+        {"AppPath read fails",
+         [](FakeRegistry& r) {
+             r.Set(RegRoot::LocalMachine, "SOFTWARE\\Ostravane\\Quellmark", "AppPath", "", RegReadStatus::Failed);
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TearDown();
+        fs = FakeFileSystem();
+        registry = FakeRegistry();
+        ui = FakeUserInterface();
+        dialogs.seen.clear();
+        SetUp();
+        Stage("Qlmlist7.dta");
+        Stage("Qlmlist51.dta");  // not of the set: stays, and keeps the folder
+        c.spoil(registry);
+        Run();
+
+        ASSERT_EQ(dialogs.seen.size(), 1u);
+        EXPECT_EQ(dialogs.seen[0].instruction, "Unable to locate installation directory");
+        EXPECT_EQ(dialogs.seen[0].content,
+                  "Unable to locate your Quellmark installation directory. You should download and install a new "
+                  "FULL copy of Quellmark from https://www.ostravane.com/quellmark/download");
+        EXPECT_FALSE(Staged("Qlm_list.dta"));
+        EXPECT_FALSE(Staged("Qlmlist7.dta"));
+        EXPECT_TRUE(Staged("Qlmlist51.dta"));
+        EXPECT_TRUE(fs.HasFolder(kStaging));
+        EXPECT_EQ(Installed("reflist.dta").substr(0, 1), EnCrypt("Q"));
+        EXPECT_TRUE(LogLines().empty());
+        EXPECT_EQ(ui.terminateRequests, 1);
+    }
+}
+
+TEST_F(UpdateRun, EmptyOrMissingAppPathKeepsThePackageForCopyingByHand)
+{
+    for (bool missing : {false, true}) {
+        SCOPED_TRACE(missing ? "missing" : "empty");
+        ui = FakeUserInterface();
+        if (missing)
+            registry.keys.begin()->second.values.clear();
+        else
+            registry.Set(RegRoot::LocalMachine, "SOFTWARE\\Ostravane\\Quellmark", "AppPath", "");
+        Run();
+
+        ASSERT_EQ(ui.shown.size(), 1u);
+        const auto& c = ui.shown[0];
+        EXPECT_EQ(c.kind, "simple");
+        EXPECT_EQ(c.caption, "Quellmark Database Updater - Error");
+        EXPECT_EQ(c.instruction, "Unable to locate installation directory");
+        EXPECT_EQ(c.text, "Unable to locate your Quellmark installation directory. You should manually copy "
+                          "QLM_LIST.DTA, QLMLIST2.DTA and REFLIST.DTA from the " +
+                              kStaging + " directory to your Quellmark directory.");
+        EXPECT_EQ(c.icon, 98);
+        EXPECT_EQ(c.flags, 16u);
+        EXPECT_TRUE(dialogs.seen.empty());
+        EXPECT_TRUE(Staged("Qlm_list.dta"));
+        EXPECT_EQ(ui.events.back(), "terminate");
+    }
+}
+
+TEST_F(UpdateRun, OlderUpdateThanInstalledIsRefusedWithoutQuestion)
+{
+    Install("reflist.dta", EnCrypt("Q::6936||") + "\r\n");
+    Run();
+
+    ASSERT_EQ(dialogs.seen.size(), 1u);
+    EXPECT_EQ(dialogs.seen[0].instruction, "Update is too old");
+    EXPECT_EQ(dialogs.seen[0].content, "This database update is earlier than the Quellmark Database you already have "
+                                       "installed - this installation will be aborted.");
+    EXPECT_FALSE(Staged("Qlm_list.dta"));
+    EXPECT_FALSE(fs.HasFolder(kStaging));
+    EXPECT_FALSE(fs.Has(kAppPath + "\\Qlm_list.dta"));
+    EXPECT_TRUE(LogLines().empty());
+}
+
+TEST_F(UpdateRun, SameVersionDeclinedRemovesThePackageBeforeSayingSo)
+{
+    Install("reflist.dta", EnCrypt("Q::$1B17||hex is the same number") + "\r\n");
+    Install("extra1.dta", EnCrypt("6000") + "\r\n");
+    dialogs.answers = {7};
+    dialogs.probe = [this] { return Staged("Qlm_list.dta"); };
+    Run();
+
+    ASSERT_EQ(dialogs.seen.size(), 2u);
+    EXPECT_EQ(dialogs.seen[0].title, "Quellmark Database Updater  - Confirm");
+    EXPECT_EQ(dialogs.seen[0].instruction, "Re-install this Update?");
+    EXPECT_EQ(dialogs.seen[0].content, "The Database Update you are installing is the same as the version already "
+                                       "installed. Are you sure you wish to continue with the installation?");
+    EXPECT_EQ(dialogs.seen[0].icon, tiQuestion);
+    EXPECT_EQ(dialogs.seen[0].buttons, (TCommonButtons{cbYes, cbNo}));
+    EXPECT_EQ(dialogs.seen[1].title, "Quellmark Database Updater  - Information");
+    EXPECT_EQ(dialogs.seen[1].instruction, "Update Aborted");
+    EXPECT_EQ(dialogs.seen[1].content, "The Database Update has been aborted.");
+    EXPECT_EQ(dialogs.seen[1].icon, tiInformation);
+    EXPECT_EQ(dialogs.seen[1].buttons, TCommonButtons{cbOK});
+    EXPECT_EQ(ui.events, (std::vector<std::string>{"beep 64", "dialog Quellmark Database Updater  - Confirm", "beep 0",
+                                                   "dialog Quellmark Database Updater  - Information", "terminate"}));
+
+    EXPECT_EQ(dialogs.probed, (std::vector<bool>{true, false}));
+    EXPECT_FALSE(Staged("Qlm_list.dta"));
+    EXPECT_TRUE(fs.Has(kAppPath + "\\extra1.dta"));
+    EXPECT_FALSE(fs.Has(kAppPath + "\\Qlm_list.dta"));
+    EXPECT_TRUE(LogLines().empty());
+    EXPECT_FALSE(fs.Has(kLogDir + "UPDLOG.TMP"));
+}
+
+TEST_F(UpdateRun, NoDialogAtAllIsNeverTakenForYes)
+{
+    Install("reflist.dta", EnCrypt("Q::6935||") + "\r\n");
+    dialogs.answers = {-1, -1};
+    Run();
+    EXPECT_FALSE(Staged("Qlm_list.dta"));
+    EXPECT_FALSE(fs.Has(kAppPath + "\\Qlm_list.dta"));
+    EXPECT_EQ(ui.terminateRequests, 1);
+}
+
+TEST_F(UpdateRun, SameVersionConfirmedInstalls)
+{
+    Install("reflist.dta", EnCrypt("Q::6935||") + "\r\n");
+    dialogs.answers = {6};
+    Run();
+    ASSERT_EQ(dialogs.seen.size(), 1u);
+    EXPECT_EQ(Installed("Qlm_list.dta"), "new Qlm_list.dta");
+    EXPECT_FALSE(fs.HasFolder(kStaging));
+}
+
+// ---------------------------------------------------------------- a completed run
+
+TEST_F(UpdateRun, InstallsTheSetInItsOrderAndLogsEachFile)
+{
+    for (const char* name : {"Qlmlist10.dta", "Qlmlist2.dta", "qmweb.dta", "epack.dta", "Reflist.dta"}) Stage(name);
+    Install("extra2.dta", EnCrypt("6935") + "\r\n");
+    Install("extra7.dta", EnCrypt("-5") + "\r\n");
+    Install("extra9.dta", EnCrypt("6936") + "\r\n");
+    fs.AddFile(kLogDir + "UPDLOG.TXT", "[earlier] run\r\n");
+    Run();
+
+    std::vector<std::string> moves;
+    const std::string fromStaging = "move " + kStaging + "\\";
+    for (const auto& j : fs.journal)
+        if (j.rfind(fromStaging, 0) == 0) moves.push_back(j.substr(fromStaging.size(), j.find(" -> ") - fromStaging.size()));
+    EXPECT_EQ(moves, (std::vector<std::string>{"Qlm_list.dta", "Qlmlist2.dta", "Qlmlist10.dta", "Reflist.dta",
+                                               "epack.dta", "qmweb.dta"}));
+    EXPECT_EQ(Installed("qmweb.dta"), "new qmweb.dta");
+    EXPECT_FALSE(fs.HasFolder(kStaging));
+    EXPECT_FALSE(fs.Has(kAppPath + "\\extra2.dta"));
+    EXPECT_FALSE(fs.Has(kAppPath + "\\extra7.dta"));
+    EXPECT_TRUE(fs.Has(kAppPath + "\\extra9.dta"));
+    EXPECT_TRUE(ui.shown.empty());
+    EXPECT_TRUE(dialogs.seen.empty());
+
+    EXPECT_EQ(LogLines(), (std::vector<std::string>{
+                              Entry("Database Update 6935 installation program started"),
+                              Entry("Installing Database file qlm_list.dta 6935"),
+                              Entry("Installing Database file qlmlist2.dta 6935"),
+                              Entry("Installing Database file qlmlist10.dta 6935"),
+                              Entry("Installing Database file reflist.dta 6935"),
+                              Entry("Installing Database file epack.dta 6935"),
+                              Entry("Installing Database server file qmweb.dta 1.3.4"),
+                              Entry("Expired EXTRA.DAT file extra2.dta deleted."),
+                              Entry("Expired EXTRA.DAT file extra7.dta deleted."),
+                              std::string(60, '-'),
+                              "",
+                              "[earlier] run",
+                          }));
+    EXPECT_FALSE(fs.Has(kLogDir + "UPDLOG.TMP"));
+}
+
+TEST_F(UpdateRun, NamesOutsideTheSetStayAndKeepTheStagingFolder)
+{
+    Stage("Qlmlist1.dta");
+    Stage("Qlmlist51.dta");
+    Run();
+    EXPECT_EQ(Installed("Qlm_list.dta"), "new Qlm_list.dta");
+    EXPECT_FALSE(fs.Has(kAppPath + "\\Qlmlist1.dta"));
+    EXPECT_FALSE(fs.Has(kAppPath + "\\Qlmlist51.dta"));
+    EXPECT_TRUE(fs.HasFolder(kStaging));
+    EXPECT_TRUE(ui.shown.empty());
+}
+
+TEST_F(UpdateRun, ReadOnlyInstalledFileIsReplacedInPlace)
+{
+    Install("Qlm_list.dta", "old").readOnly = true;
+    Run();
+    EXPECT_EQ(Installed("Qlm_list.dta"), "new Qlm_list.dta");
+    EXPECT_FALSE(fs.IsReadOnly(kAppPath + "\\Qlm_list.dta"));
+}
+
+TEST_F(UpdateRun, WithoutALogFolderTheFilesAreStillInstalled)
+{
+    fs.folders.erase(fake::NormalPath(kLogDir));
+    Run();
+    EXPECT_EQ(Installed("Qlm_list.dta"), "new Qlm_list.dta");
+    EXPECT_FALSE(fs.Has(kLogDir + "UPDLOG.TXT"));
+    EXPECT_FALSE(fs.HasFolder(kLogDir));
+}
+
+TEST_F(UpdateRun, StagingFolderFallsBackToTheRegistryThenTheTemporaryFolder)
+{
+    registry.specialFolders.erase(26);
+    registry.Set(RegRoot::CurrentUser, kShellFoldersKey, "AppData", "D:\\Roaming");
+    Run();
+    EXPECT_EQ(form->State().StagingDir, "D:\\Roaming\\Ostravane\\Dbinst");
+
+    registry.keys.erase(FakeRegistry::KeyName(RegRoot::CurrentUser, kShellFoldersKey));
+    Run();
+    EXPECT_EQ(form->State().StagingDir, "C:\\TEMP\\\\Ostravane\\Dbinst");
+
+    // The doubled separator is harmless: the package there is found and installed.
+    fs.AddFile("C:\\TEMP\\Ostravane\\Dbinst\\Qlm_list.dta", "from temp");
+    ui = FakeUserInterface();
+    dialogs.seen.clear();
+    Run();
+    EXPECT_TRUE(dialogs.seen.empty());
+    EXPECT_EQ(Installed("Qlm_list.dta"), "from temp");
+}
+
+// ---------------------------------------------------------------- files in use and failed moves
+
+TEST_F(UpdateRun, FileInUseIsReplacedAtRestartAndTheOthersNow)
+{
+    Stage("Qlmlist2.dta");
+    Install("Qlm_list.dta", "old").inUse = true;
+    Run();
+
+    const std::string target = kAppPath + "\\Qlm_list.dta";
+    const std::string source = kStaging + "\\Qlm_list.dta";
+    ASSERT_EQ(fs.pending.size(), 2u);
+    EXPECT_EQ(fs.pending[0].from, target);
+    EXPECT_EQ(fs.pending[0].to, "");
+    EXPECT_EQ(fs.pending[1].from, source);
+    EXPECT_EQ(fs.pending[1].to, target);
+    EXPECT_EQ(Installed("Qlm_list.dta"), "old");
+    EXPECT_EQ(Installed("Qlmlist2.dta"), "new Qlmlist2.dta");
+    EXPECT_TRUE(Staged("Qlm_list.dta"));
+
+    ASSERT_EQ(ui.shown.size(), 1u);
+    EXPECT_EQ(ui.shown[0].caption, "Quellmark Database Updater - Reboot required");
+    EXPECT_EQ(ui.shown[0].instruction, "Reboot Required");
+    EXPECT_EQ(ui.shown[0].text, "Some files were in use by Windows. You will need to restart Windows to complete "
+                                "this Update.");
+    EXPECT_EQ(ui.shown[0].icon, 81);
+    EXPECT_EQ(ui.shown[0].flags, 64u);
+    EXPECT_EQ(ui.events, (std::vector<std::string>{"beep 48", "simple Quellmark Database Updater - Reboot required",
+                                                   "terminate"}));
+    const auto log = LogLines();
+    ASSERT_GE(log.size(), 4u);
+    EXPECT_EQ(log[1], Entry("Installing Database file qlm_list.dta 6935"));
+    EXPECT_EQ(log[2], Entry("Qlm_list.dta will be installed after a reboot"));
+
+    fs.Restart();
+    EXPECT_EQ(Installed("Qlm_list.dta"), "new Qlm_list.dta");
+}
+
+TEST_F(UpdateRun, SecondRunBeforeTheRestartDoesNotQueueTheReplacementAgain)
+{
+    Install("Qlm_list.dta", "old").inUse = true;
+    Run();
+    ASSERT_EQ(fs.pending.size(), 2u);
+
+    ui = FakeUserInterface();
+    Run();
+    EXPECT_EQ(fs.pending.size(), 2u);
+    ASSERT_EQ(ui.shown.size(), 1u);
+    EXPECT_EQ(ui.shown[0].instruction, "Reboot Required");
+    EXPECT_EQ(LogLines()[2], Entry("Qlm_list.dta will be installed after a reboot"));
+
+    fs.Restart();
+    EXPECT_EQ(Installed("Qlm_list.dta"), "new Qlm_list.dta");
+}
+
+TEST_F(UpdateRun, RefusedSchedulingShowsTheSystemErrorAndStillCountsAsDeferred)
+{
+    Install("Qlm_list.dta", "old").inUse = true;
+    fs.refuseScheduling = true;
+    Run();
+
+    ASSERT_EQ(ui.shown.size(), 2u);
+    EXPECT_EQ(ui.shown[0].kind, "box");
+    EXPECT_EQ(ui.shown[0].caption, "dupd");
+    EXPECT_EQ(ui.shown[0].text, "System Error.  Code: 5.\r\nAccess is denied.");
+    EXPECT_EQ(ui.shown[0].flags, 0u);
+    EXPECT_EQ(ui.events, (std::vector<std::string>{"box dupd", "beep 16", "beep 48",
+                                                   "simple Quellmark Database Updater - Reboot required", "terminate"}));
+    EXPECT_EQ(LogLines()[2], Entry("Qlm_list.dta will be installed after a reboot"));
+    EXPECT_EQ(SystemErrorMessage(0, ""), "A call to an OS function failed");
+}
+
+TEST_F(UpdateRun, FailedMoveKeepsTheInstalledFileAndTellsTheUser)
+{
+    Stage("Qlmlist2.dta");
+    Install("Qlm_list.dta", "old");
+    fs.failMovesFrom.insert(fake::NormalPath(kStaging + "\\Qlm_list.dta"));
+    Run();
+
+    EXPECT_EQ(Installed("Qlm_list.dta"), "old");
+    EXPECT_EQ(Installed("Qlmlist2.dta"), "new Qlmlist2.dta");
+    EXPECT_TRUE(Staged("Qlm_list.dta"));
+    ASSERT_EQ(ui.shown.size(), 1u);
+    EXPECT_EQ(ui.shown[0].caption, "Error");
+    EXPECT_EQ(ui.shown[0].text, "Unable to move Qlm_list.dta from " + kStaging + " to " + kAppPath +
+                                    ". You should manually move this file to complete the Update installation.");
+    EXPECT_EQ(ui.shown[0].flags, 0x10u);
+    EXPECT_EQ(ui.events.front(), "beep 64");
+    EXPECT_TRUE(fs.HasFolder(kStaging));
+    EXPECT_TRUE(fs.pending.empty());
+}
+
+// ---------------------------------------------------------------- the 9x family
+
+TEST_F(UpdateRun, On9xFilesInUseGoToWininitAndTheLogBesideTheDatabase)
+{
+    Install("Qlm_list.dta", "old").inUse = true;
+    fs.AddFile("C:\\WINDOWS\\wininit.ini", "[Settings]\r\n[Rename]\r\nNUL=C:\\X.TMP\r\n");
+    Run(1);
+
+    const std::string t = fs.ShortPathName(kAppPath + "\\Qlm_list.dta");
+    const std::string s = fs.ShortPathName(kStaging + "\\Qlm_list.dta");
+    const auto expected = std::vector<std::string>{"[Settings]", "[Rename]", "nul=" + t, t + "=" + s, "NUL=C:\\X.TMP"};
+    EXPECT_EQ(SplitTextLines(fs.Content("C:\\WINDOWS\\wininit.ini")), expected);
+    EXPECT_TRUE(fs.pending.empty());
+    EXPECT_FALSE(fs.Has("C:\\WINDOWS\\wininit.ini.dupd-new"));
+    EXPECT_FALSE(LogLines(kAppPath + "\\").empty());
+    EXPECT_TRUE(LogLines().empty());
+
+    // Once is enough, also when the update runs again before the restart.
+    Run(1);
+    EXPECT_EQ(SplitTextLines(fs.Content("C:\\WINDOWS\\wininit.ini")), expected);
+}
+
+TEST_F(UpdateRun, On9xAWininitThatCannotBeReadIsLeftAlone)
+{
+    Install("Qlm_list.dta", "old").inUse = true;
+    const std::string big = "[rename]\r\n" + std::string(70000 * 4, 'x');
+    fs.AddFile("C:\\WINDOWS\\wininit.ini", big);
+    fs.failReadsOf.insert(fake::NormalPath("C:\\WINDOWS\\wininit.ini"));
+    Run(1);
+    EXPECT_EQ(fs.Content("C:\\WINDOWS\\wininit.ini"), big);
+    EXPECT_EQ(ui.shown.size(), 1u);  // the restart notice all the same
+}
+
+TEST_F(UpdateRun, On9xAWininitOfManyLinesKeepsEveryLine)
+{
+    Install("Qlm_list.dta", "old").inUse = true;
+    std::string text;
+    for (int i = 0; i < 70000; ++i) text += "k" + std::to_string(i) + "=v\r\n";
+    fs.AddFile("C:\\WINDOWS\\wininit.ini", text);
+    Run(1);
+    const auto lines = SplitTextLines(fs.Content("C:\\WINDOWS\\wininit.ini"));
+    ASSERT_EQ(lines.size(), 70003u);
+    EXPECT_EQ(lines[69999], "k69999=v");
+    EXPECT_EQ(lines[70000], "[rename]");
+}
+
+// ---------------------------------------------------------------- the form and ShowDlg
+
+TEST_F(UpdateRun, RunsOnceHoweverOftenTheFormIsActivated)
+{
+    Run();
+    form->FormActivate();
+    form->FormActivate();
+    EXPECT_EQ(ui.terminateRequests, 1);
+}
+
+TEST(ShowDlgTables, CodesMapToIconsButtonsAndBeeps)
+{
+    EXPECT_EQ(IconForCode(81), tiInformation);
+    EXPECT_EQ(IconForCode(84), tiWarning);
+    EXPECT_EQ(IconForCode(98), tiError);
+    EXPECT_EQ(IconForCode(99), tiQuestion);
+    EXPECT_EQ(IconForCode(106), tiShield);
+    for (int other : {0, 1, 17, 78, 100, -1}) EXPECT_EQ(IconForCode(other), tiBlank) << other;
+
+    EXPECT_EQ(ButtonsForCode(0), TCommonButtons{cbOK});
+    EXPECT_EQ(ButtonsForCode(1), (TCommonButtons{cbOK, cbCancel}));
+    EXPECT_EQ(ButtonsForCode(2), (TCommonButtons{cbYes, cbCancel}));
+    EXPECT_EQ(ButtonsForCode(3), (TCommonButtons{cbYes, cbNo}));
+    EXPECT_EQ(ButtonsForCode(4), TCommonButtons{cbOK});
+    EXPECT_EQ(ButtonsForCode(5), TCommonButtons{cbClose});
+    for (int other : {-1, 6, 99}) EXPECT_EQ(ButtonsForCode(other), TCommonButtons{cbOK}) << other;
+
+    for (int beep : {0, 16, 48, 64}) EXPECT_TRUE(IsBeepCode(beep)) << beep;
+    for (int quiet : {-1, 1, 32, 65}) EXPECT_FALSE(IsBeepCode(quiet)) << quiet;
+}
+
+TEST_F(UpdateRun, ShowDlgSetsEveryTextAnewAndKeepsTheStoredDesign)
+{
+    form = std::make_unique<TMainForm>(fs, registry, ui, clock, dialogs);
+    dialogs.answers = {1, 6};
+    EXPECT_EQ(form->ShowDlg(0, 0, 32, " - One", "First", "Body one", "More", "Custom footer"), 1u);
+    EXPECT_EQ(form->ShowDlg(0, 0, 0, " - Two", "Second", "Body two", "", ""), 6u);
+
+    ASSERT_EQ(dialogs.seen.size(), 2u);
+    EXPECT_EQ(dialogs.seen[0].footer, "Custom footer");
+    EXPECT_EQ(dialogs.seen[0].expanded, "More");
+    EXPECT_EQ(dialogs.seen[0].icon, tiBlank);
+    EXPECT_EQ(dialogs.seen[1].title, "Quellmark Database Updater  - Two");
+    EXPECT_EQ(dialogs.seen[1].content, "Body two");
+    EXPECT_EQ(dialogs.seen[1].expanded, "");
+    EXPECT_EQ(dialogs.seen[1].footer, "For support contact: support@ostravane.com");
+    EXPECT_EQ(ui.events, (std::vector<std::string>{"dialog Quellmark Database Updater  - One", "beep 0",
+                                                   "dialog Quellmark Database Updater  - Two"}));
+
+    const TTaskDialogEx& d = form->MsgDlg();
+    EXPECT_EQ(d.Options(), (TTaskDialogOptions{doHyperlinks, doAllowMinimize, doAllowDialogCancel}));
+    EXPECT_EQ(d.FooterIcon(), tfiInformation);
+    EXPECT_EQ(d.DialogPosition(), dpOwnerFormCenter);
+    EXPECT_EQ(d.ExpandControlText(), "Less information");
+    EXPECT_EQ(d.CollapsControlText(), "More information");
+    EXPECT_EQ(d.DefaultRadioButton(), 200);
+    EXPECT_TRUE(d.CustomButtons().empty());
+}
+
+TEST(StagedFileSet, FiftyThreeNamesInInstallOrder)
+{
+    const auto& set = StagedFileSet();
+    ASSERT_EQ(set.size(), 53u);
+    EXPECT_EQ(set[0].name, "Qlm_list.dta");
+    EXPECT_EQ(set[1].name, "Qlmlist2.dta");
+    EXPECT_EQ(set[8].name, "Qlmlist9.dta");
+    EXPECT_EQ(set[9].name, "Qlmlist10.dta");
+    EXPECT_EQ(set[49].name, "Qlmlist50.dta");
+    EXPECT_EQ(set[49].logLine, "Installing Database file qlmlist50.dta 6935");
+    EXPECT_EQ(set[50].logLine, "Installing Database file reflist.dta 6935");
+    EXPECT_EQ(set[51].name, "epack.dta");
+    EXPECT_EQ(set[52].logLine, "Installing Database server file qmweb.dta 1.3.4");
+}
+
+}  // namespace
+}  // namespace dupd
