@@ -217,7 +217,7 @@ void TMainForm::UpdateRun()
         ui_.SimpleTaskDialog(e);
     } else {
         // Fails, harmlessly, while anything is left in it.
-        fs_.RemoveDirectory(state_.StagingDir);
+        fs_.RemoveFolder(state_.StagingDir);
     }
 
     if (state_.LogStarted) {
@@ -245,7 +245,7 @@ void TMainForm::DoCopy(const std::string& destinationFolder, const std::string& 
         return;
     case ReplaceOutcome::MoveFailed:
         ui_.Beep(64);
-        ui_.MessageBox("Error",
+        ui_.ShowMessageBox("Error",
                        "Unable to move " + fileName + " from " + state_.StagingDir + " to " + destinationFolder +
                            ". You should manually move this file to complete the Update installation.",
                        kMbIconHand | kMbOk);
@@ -274,7 +274,7 @@ void TMainForm::DeferReplacement(const std::string& destinationFolder, const std
             const bool scheduled = fs_.ScheduleDeleteAtRestart(target) && fs_.ScheduleMoveAtRestart(source, target);
             if (!scheduled) {
                 const std::uint32_t code = fs_.LastError();
-                ui_.MessageBox(ui_.ApplicationTitle(), SystemErrorMessage(code, fs_.ErrorText(code)), kMbOk);
+                ui_.ShowMessageBox(ui_.ApplicationTitle(), SystemErrorMessage(code, fs_.ErrorText(code)), kMbOk);
                 ui_.Beep(16);
             }
         }
@@ -313,7 +313,7 @@ void TMainForm::WriteWininit(const std::string& destinationFolder, const std::st
     const bool closed = out->Close();
     out.reset();
     if (!written || !closed || ReplaceFileKeepingOld(fs_, fresh, path) != ReplaceOutcome::Replaced)
-        fs_.DeleteFile(fresh);
+        fs_.Delete(fresh);
 }
 
 std::string TMainForm::ShortName(const std::string& path)
@@ -340,9 +340,9 @@ void TMainForm::AbortInstall()
 {
     for (const StagedFile& file : StagedFileSet()) {
         const std::string path = state_.StagingDir + "\\" + file.name;
-        if (fs_.FileExists(path)) fs_.DeleteFile(path);
+        if (fs_.FileExists(path)) fs_.Delete(path);
     }
-    fs_.RemoveDirectory(state_.StagingDir);
+    fs_.RemoveFolder(state_.StagingDir);
 }
 
 VersionGateResult TMainForm::BadVersion()

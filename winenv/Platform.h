@@ -49,10 +49,10 @@ public:
     virtual bool IsReadOnly(const std::string& path) = 0;
     // Sets FILE_ATTRIBUTE_ARCHIVE alone (clears read-only, hidden, system).
     virtual bool SetArchiveOnly(const std::string& path) = 0;
-    virtual bool DeleteFile(const std::string& path) = 0;
+    virtual bool Delete(const std::string& path) = 0;
     // MoveFileA: fails when `to` exists; moves across volumes by copying.
-    virtual bool MoveFile(const std::string& from, const std::string& to) = 0;
-    virtual bool RemoveDirectory(const std::string& path) = 0;
+    virtual bool Move(const std::string& from, const std::string& to) = 0;
+    virtual bool RemoveFolder(const std::string& path) = 0;
 
     // nullptr when the file cannot be opened.
     virtual std::unique_ptr<IReadStream> OpenRead(const std::string& path) = 0;
@@ -124,7 +124,7 @@ public:
     virtual ~IUserInterface() = default;
     virtual void Beep(std::uint32_t type) = 0;
     // MessageBoxA owned by the program's window; returns the pressed button's ID.
-    virtual int MessageBox(const std::string& caption, const std::string& text, std::uint32_t flags) = 0;
+    virtual int ShowMessageBox(const std::string& caption, const std::string& text, std::uint32_t flags) = 0;
     // The framework's default title, derived from the executable's name.
     virtual std::string ApplicationTitle() = 0;
     virtual int SimpleTaskDialog(const SimpleTaskDialogArgs& args) = 0;

@@ -10,7 +10,7 @@ std::string FreeBackupName(IFileSystem& fs, const std::string& target)
 {
     for (int i = 0; i < 10; ++i) {
         std::string name = target + ".dupd-old" + (i ? std::to_string(i) : std::string());
-        if (!fs.FileExists(name) || fs.DeleteFile(name)) return name;
+        if (!fs.FileExists(name) || fs.Delete(name)) return name;
     }
     return "";
 }
@@ -19,18 +19,18 @@ std::string FreeBackupName(IFileSystem& fs, const std::string& target)
 
 ReplaceOutcome ReplaceFileKeepingOld(IFileSystem& fs, const std::string& source, const std::string& target)
 {
-    if (!fs.FileExists(target)) return fs.MoveFile(source, target) ? ReplaceOutcome::Replaced : ReplaceOutcome::MoveFailed;
+    if (!fs.FileExists(target)) return fs.Move(source, target) ? ReplaceOutcome::Replaced : ReplaceOutcome::MoveFailed;
 
     // A read-only file could not be deleted either: it stays, as a deletion would leave it.
     if (fs.IsReadOnly(target)) return ReplaceOutcome::TargetBusy;
     const std::string backup = FreeBackupName(fs, target);
-    if (backup.empty() || !fs.MoveFile(target, backup)) return ReplaceOutcome::TargetBusy;
+    if (backup.empty() || !fs.Move(target, backup)) return ReplaceOutcome::TargetBusy;
 
-    if (!fs.MoveFile(source, target)) {
-        fs.MoveFile(backup, target);
+    if (!fs.Move(source, target)) {
+        fs.Move(backup, target);
         return ReplaceOutcome::MoveFailed;
     }
-    fs.DeleteFile(backup);
+    fs.Delete(backup);
     return ReplaceOutcome::Replaced;
 }
 

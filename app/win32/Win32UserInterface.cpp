@@ -6,7 +6,7 @@ namespace dupd {
 
 void Win32UserInterface::Beep(std::uint32_t type) { MessageBeep(type); }
 
-int Win32UserInterface::MessageBox(const std::string& caption, const std::string& text, std::uint32_t flags)
+int Win32UserInterface::ShowMessageBox(const std::string& caption, const std::string& text, std::uint32_t flags)
 {
     // Owned by the form (the program's only one), or the application window before it exists.
     HWND owner = form_ ? form_ : applicationWindow_;

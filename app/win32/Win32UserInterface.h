@@ -13,7 +13,7 @@ public:
     void SetMainForm(HWND form) { form_ = form; }
 
     void Beep(std::uint32_t type) override;
-    int MessageBox(const std::string& caption, const std::string& text, std::uint32_t flags) override;
+    int ShowMessageBox(const std::string& caption, const std::string& text, std::uint32_t flags) override;
     std::string ApplicationTitle() override;
     int SimpleTaskDialog(const SimpleTaskDialogArgs& args) override;
     std::uintptr_t MainWindowHandle() override;

@@ -56,8 +56,8 @@ public:
     std::map<std::string, File> files;        // by NormalPath
     std::set<std::string> folders;            // by NormalPath
     std::vector<PendingRename> pending;       // the system's list, in order
-    std::set<std::string> failMovesTo;        // MoveFile into these targets fails (disk full)
-    std::set<std::string> failMovesFrom;      // MoveFile of these sources fails (disk full)
+    std::set<std::string> failMovesTo;        // Move into these targets fails (disk full)
+    std::set<std::string> failMovesFrom;      // Move of these sources fails (disk full)
     std::set<std::string> failReadsOf;        // reads of these files fail after opening
     std::set<std::string> failWritesTo;       // writes into these files fail
     bool refuseScheduling = false;            // MoveFileEx(DELAY_UNTIL_REBOOT) refused
@@ -103,7 +103,7 @@ public:
         it->second.readOnly = false;
         return true;
     }
-    bool DeleteFile(const std::string& path) override
+    bool Delete(const std::string& path) override
     {
         journal.push_back("delete " + path);
         auto it = files.find(NormalPath(path));
@@ -113,7 +113,7 @@ public:
         files.erase(it);
         return true;
     }
-    bool MoveFile(const std::string& from, const std::string& to) override
+    bool Move(const std::string& from, const std::string& to) override
     {
         journal.push_back("move " + from + " -> " + to);
         auto it = files.find(NormalPath(from));
@@ -127,7 +127,7 @@ public:
         files[NormalPath(to)] = moved;
         return true;
     }
-    bool RemoveDirectory(const std::string& path) override
+    bool RemoveFolder(const std::string& path) override
     {
         journal.push_back("rmdir " + path);
         const auto p = NormalPath(path);
@@ -349,7 +349,7 @@ public:
     int terminateRequests = 0;
 
     void Beep(std::uint32_t type) override { events.push_back("beep " + std::to_string(type)); }
-    int MessageBox(const std::string& caption, const std::string& text, std::uint32_t flags) override
+    int ShowMessageBox(const std::string& caption, const std::string& text, std::uint32_t flags) override
     {
         events.push_back("box " + caption);
         shown.push_back({"box", caption, "", text, flags, 0});
