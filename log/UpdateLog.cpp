@@ -1,0 +1,187 @@
+#include "log/UpdateLog.h"
+
+#include <memory>
+
+#include "app/qm_common.h"
+#include "dbversion/TextLines.h"
+#include "winenv/OsVersion.h"
+#include "winenv/SafeReplace.h"
+
+namespace dupd {
+
+namespace {
+
+const char* const kTmpName = "UPDLOG.TMP";
+const char* const kTxtName = "UPDLOG.TXT";
+const char* const kLogSubFolder = "Ostravane\\Quellmark Logfiles\\";
+constexpr std::size_t kWriteChunk = 64 * 1024;
+
+const std::string& DashLine()
+{
+    static const std::string line(60, '-');
+    return line;
+}
+
+const std::string& StarLine()
+{
+    static const std::string line(40, '*');
+    return line;
+}
+
+// Collects lines and hands them to the stream in large pieces: a log of many short
+// lines would otherwise cost one system call per line.
+class LineWriter {
+public:
+    explicit LineWriter(IWriteStream& out) : out_(out) { buffer_.reserve(kWriteChunk + 256); }
+
+    bool Line(const std::string& text)
+    {
+        buffer_ += text;
+        buffer_ += "\r\n";
+        return buffer_.size() < kWriteChunk || Flush();
+    }
+    bool Flush()
+    {
+        if (buffer_.empty()) return true;
+        const bool ok = out_.Write(buffer_.data(), buffer_.size());
+        buffer_.clear();
+        return ok;
+    }
+    // Everything reached the file only when the last piece and the close succeed:
+    // an unflushed tail would leave a cut-off copy.
+    bool Finish() { return Flush() && out_.Close(); }
+
+private:
+    IWriteStream& out_;
+    std::string buffer_;
+};
+
+// Copies the lines of `in` to `out`, each with CR LF; with `keepLines` > 0 stops
+// after that many lines and marks the cut. false on any read or write error.
+bool CopyLines(IReadStream& in, LineWriter& out, int keepLines)
+{
+    TextLineReader reader(in);
+    std::string line;
+    int count = 0;
+    while (reader.Next(line)) {
+        if (!out.Line(line)) return false;
+        if (keepLines > 0 && ++count >= keepLines) {
+            return out.Line("") && out.Line(StarLine()) && out.Line("Logfile auto-truncated by Quellmark") &&
+                   out.Line(StarLine());
+        }
+    }
+    return !reader.Failed();
+}
+
+}  // namespace
+
+std::string FormatLogLine(const std::string& stamp, const std::string& message)
+{
+    return "[" + stamp + "] " + message;
+}
+
+bool TUpdateLog::StartLogFile()
+{
+    try {
+        if (state_.LogStarted) {
+            CloseLogFile();
+            RewriteLog();
+        }
+        logFile_ = fs_.OpenWrite(state_.LogDir + kTmpName, OpenMode::CreateTruncate);
+    } catch (...) {
+        logFile_.reset();
+    }
+    state_.LogStarted = logFile_ != nullptr;
+    return state_.LogStarted;
+}
+
+void TUpdateLog::WriteToLog(const std::string& message)
+{
+    if (!state_.LogStarted || !logFile_) return;
+    try {
+        const std::string line = FormatLogLine(clock_.LogTimestamp(), message) + "\r\n";
+        logFile_->Write(line.data(), line.size());
+    } catch (...) {
+        // A lost line never stops the update.
+    }
+}
+
+void TUpdateLog::CloseLogFile()
+{
+    state_.LogStarted = false;
+    if (!logFile_) return;
+    try {
+        const std::string end = DashLine() + "\r\n\r\n";
+        logFile_->Write(end.data(), end.size());
+        logFile_->Close();
+    } catch (...) {
+    }
+    logFile_.reset();
+}
+
+void TUpdateLog::RewriteLog()
+{
+    try {
+        const std::string tmp = state_.LogDir + kTmpName;
+        const std::string txt = state_.LogDir + kTxtName;
+        if (!fs_.FileExists(tmp)) return;
+        if (!fs_.FileExists(txt)) {
+            fs_.Move(tmp, txt);
+            return;
+        }
+        {
+            auto out = fs_.OpenWrite(tmp, OpenMode::Append);
+            if (!out) return;
+            auto in = fs_.OpenRead(txt);
+            if (!in) return;
+            LineWriter writer(*out);
+            if (!CopyLines(*in, writer, 0) || !writer.Finish()) return;
+        }
+        // The accumulated log must survive under one of the two names whatever fails.
+        ReplaceFileKeepingOld(fs_, tmp, txt);
+    } catch (...) {
+    }
+}
+
+void TUpdateLog::CheckLogFile()
+{
+    try {
+        const std::string tmp = state_.LogDir + kTmpName;
+        const std::string txt = state_.LogDir + kTxtName;
+        // A log that cannot be opened for writing (read-only, in use) is never cut.
+        const auto size = fs_.WritableFileSize(txt);
+        if (!size || *size <= kLogSizeLimit) return;
+        {
+            auto in = fs_.OpenRead(txt);
+            if (!in) return;
+            auto out = fs_.OpenWrite(tmp, OpenMode::CreateTruncate);
+            if (!out) return;
+            LineWriter writer(*out);
+            if (!CopyLines(*in, writer, kLogLinesKept) || !writer.Finish()) return;
+        }
+        ReplaceFileKeepingOld(fs_, tmp, txt);
+    } catch (...) {
+    }
+}
+
+std::string GetLogfileDir(IRegistry& registry, IFileSystem& fs, const RunState& state)
+{
+    bool win9x = false;
+    try {
+        win9x = IsWin9xFamily(state.PlatformId);
+    } catch (const EOSError&) {
+        // An unknown platform is no 9x system: the log goes to the user's folders.
+    }
+    if (win9x) return state.InstallDir;
+
+    std::string folder = GetSpecialFolder(registry, CSIDL_PERSONAL_ID);
+    if (!folder.empty()) return folder + "\\" + kLogSubFolder;
+    folder = GetShellFolder(registry, "Personal");
+    if (!folder.empty()) return folder + "\\" + kLogSubFolder;
+
+    std::string temp = GetTempDir(fs);
+    if (!temp.empty() && temp.back() != '\\') temp += '\\';
+    return temp + kLogSubFolder;
+}
+
+}  // namespace dupd
