@@ -1,0 +1,41 @@
+#include "markup/win32/Win32OpenLink.h"
+
+#include <shellapi.h>
+
+#include "markup/OpenLink.h"
+
+namespace dupd {
+
+namespace {
+
+bool SystemHasGetLocaleInfoEx()
+{
+    // kernel32 is always mapped, so asking does not load anything.
+    const HMODULE kernel = ::GetModuleHandleA("kernel32.dll");
+    return kernel != nullptr && ::GetProcAddress(kernel, "GetLocaleInfoEx") != nullptr;
+}
+
+const char* OrNull(const std::string& s) { return s.empty() ? nullptr : s.c_str(); }
+
+}  // namespace
+
+void ShellOpenLink(HWND window, const std::string& program, const std::string& link)
+{
+    const LinkOpenCall plan =
+        PlanOpenLink(SystemHasGetLocaleInfoEx(), reinterpret_cast<std::uintptr_t>(window), program, link);
+    if (plan.call == LinkOpenCall::Call::ShellExecuteEx) {
+        SHELLEXECUTEINFOA info{};
+        info.cbSize = sizeof info;
+        info.hwnd = reinterpret_cast<HWND>(plan.parent);
+        info.lpVerb = plan.verb.c_str();
+        info.lpFile = plan.file.c_str();
+        info.lpParameters = OrNull(plan.parameters);
+        info.nShow = plan.show;
+        ::ShellExecuteExA(&info);
+    } else {
+        ::ShellExecuteA(reinterpret_cast<HWND>(plan.parent), plan.verb.c_str(), plan.file.c_str(),
+                        OrNull(plan.parameters), nullptr, plan.show);
+    }
+}
+
+}  // namespace dupd
