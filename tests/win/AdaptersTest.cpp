@@ -1,0 +1,610 @@
+// The Win32 adapters against the real API (run under Wine or on Windows).
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "WinTestSupport.h"
+#include "winenv/SimpleTaskDialogRules.h"
+#include "winenv/win32/Handle.h"
+#include "winenv/win32/OsVersionQuery.h"
+#include "winenv/win32/Win32Clock.h"
+#include "winenv/win32/Win32FileSystem.h"
+#include "winenv/win32/Win32Registry.h"
+#include "winenv/win32/uVistaFuncs.h"
+
+namespace {
+
+using namespace dupd;
+using namespace dupd::wintest;
+
+std::string Lower(std::string s)
+{
+    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return s;
+}
+
+bool SamePath(const std::string& a, const std::string& b)
+{
+    return Lower(a) == Lower(b);
+}
+
+// ---------------------------------------------------------------- handle owner
+
+int g_closed = 0;
+struct CountingTraits {
+    using pointer = int;
+    static int Invalid() noexcept { return -1; }
+    static bool IsValid(int h) noexcept { return h >= 0; }
+    static void Close(int) noexcept { ++g_closed; }
+};
+
+TEST(UniqueHandle, ReleasesOnceAcrossMovesResetsAndRelease)
+{
+    g_closed = 0;
+    {
+        UniqueHandle<CountingTraits> a(7);
+        UniqueHandle<CountingTraits> b(std::move(a));
+        EXPECT_FALSE(a);
+        EXPECT_EQ(b.get(), 7);
+        UniqueHandle<CountingTraits> c(8);
+        c = std::move(b);  // closes 8
+        EXPECT_EQ(g_closed, 1);
+        c.reset(9);  // closes 7
+        EXPECT_EQ(g_closed, 2);
+        EXPECT_EQ(c.release(), 9);  // not closed
+        UniqueHandle<CountingTraits> empty;
+        EXPECT_FALSE(empty);
+    }
+    EXPECT_EQ(g_closed, 2);
+}
+
+TEST(UniqueHandle, FileTraitTreatsInvalidAndNullAsEmpty)
+{
+    EXPECT_FALSE(UniqueFile(INVALID_HANDLE_VALUE));
+    EXPECT_FALSE(UniqueFile(nullptr));
+    UniqueFile file(::CreateFileA("C:\\no\\such\\dir\\file.txt", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    EXPECT_FALSE(file);
+}
+
+// ---------------------------------------------------------------- registry
+
+class RegistryTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        keyPath_ = "Software\\DupdTest\\" + UniqueName("Adapters");
+        ASSERT_EQ(::RegCreateKeyExA(HKEY_CURRENT_USER, keyPath_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                    &key_.out(), nullptr),
+                  ERROR_SUCCESS);
+    }
+    void TearDown() override
+    {
+        key_.reset();
+        ::RegDeleteTreeA(HKEY_CURRENT_USER, keyPath_.c_str());
+        ::RegDeleteKeyA(HKEY_CURRENT_USER, keyPath_.c_str());
+        ::RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\DupdTest");  // only when empty
+    }
+
+    // Stored as UTF-16 bytes, exactly as given (no NUL added).
+    void SetWide(const char* name, DWORD type, const std::string& ascii)
+    {
+        std::wstring wide(ascii.begin(), ascii.end());
+        std::wstring wname(name, name + std::strlen(name));
+        ASSERT_EQ(::RegSetValueExW(key_.get(), wname.c_str(), 0, type, reinterpret_cast<const BYTE*>(wide.data()),
+                                   static_cast<DWORD>(wide.size() * sizeof(wchar_t))),
+                  ERROR_SUCCESS);
+    }
+
+    std::string keyPath_;
+    UniqueRegKey key_;
+    Win32Registry registry_;
+};
+
+TEST_F(RegistryTest, ReadStringByValueType)
+{
+    const std::string longText(1000, 'L');
+    SetWide("Plain", REG_SZ, std::string("C:\\Program Files\\Quellmark") + '\0');
+    SetWide("Expand", REG_EXPAND_SZ, std::string("%USERPROFILE%\\x") + '\0');
+    SetWide("NoNul", REG_SZ, "abc");
+    SetWide("Embedded", REG_SZ, std::string("abc\0def\0", 8));
+    SetWide("Long", REG_SZ, longText + '\0');
+    SetWide("Empty", REG_SZ, std::string(1, '\0'));
+    SetWide("", REG_SZ, std::string("default") + '\0');
+    SetWide("Multi", REG_MULTI_SZ, std::string("one\0two\0\0", 9));
+    const DWORD number = 42;
+    ASSERT_EQ(::RegSetValueExA(key_.get(), "Number", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), 4), 0);
+    const BYTE bytes[] = {'a', 'b', 0};
+    ASSERT_EQ(::RegSetValueExA(key_.get(), "Binary", 0, REG_BINARY, bytes, sizeof bytes), 0);
+
+    struct Case {
+        const char* name;
+        RegReadStatus status;
+        std::string text;
+    } const cases[] = {
+        {"Plain", RegReadStatus::Ok, "C:\\Program Files\\Quellmark"},
+        {"Expand", RegReadStatus::Ok, "%USERPROFILE%\\x"},
+        {"NoNul", RegReadStatus::Ok, "abc"},
+        {"Embedded", RegReadStatus::Ok, "abc"},
+        {"Long", RegReadStatus::Ok, longText},
+        {"Empty", RegReadStatus::Ok, ""},
+        {"", RegReadStatus::Ok, "default"},
+        {"Multi", RegReadStatus::NotString, ""},
+        {"Number", RegReadStatus::NotString, ""},
+        {"Binary", RegReadStatus::NotString, ""},
+        {"Missing", RegReadStatus::Missing, ""},
+    };
+    auto key = registry_.OpenKey(RegRoot::CurrentUser, keyPath_, RegAccess::Read);
+    ASSERT_NE(key, nullptr);
+    for (const auto& c : cases) {
+        const RegString got = key->ReadString(c.name);
+        EXPECT_EQ(got.status, c.status) << "value '" << c.name << "'";
+        EXPECT_EQ(got.text, c.text) << "value '" << c.name << "'";
+    }
+}
+
+TEST_F(RegistryTest, OpensExistingKeysOnlyAndNeverCreates)
+{
+    SetWide("AppPath", REG_SZ, std::string("D:\\Q") + '\0');
+    for (RegAccess access : {RegAccess::Read, RegAccess::AllAccess}) {
+        auto key = registry_.OpenKey(RegRoot::CurrentUser, keyPath_, access);
+        ASSERT_NE(key, nullptr);
+        EXPECT_EQ(key->ReadString("AppPath").text, "D:\\Q");
+        EXPECT_EQ(registry_.OpenKey(RegRoot::CurrentUser, keyPath_ + "\\Absent", access), nullptr);
+    }
+    HKEY probe = nullptr;
+    EXPECT_EQ(::RegOpenKeyExA(HKEY_CURRENT_USER, (keyPath_ + "\\Absent").c_str(), 0, KEY_READ, &probe),
+              ERROR_FILE_NOT_FOUND);
+    EXPECT_NE(registry_.OpenKey(RegRoot::LocalMachine, "SOFTWARE\\Microsoft", RegAccess::Read), nullptr);
+}
+
+TEST(SpecialFolders, RealFoldersComeWithoutTrailingBackslash)
+{
+    Win32Registry registry;
+    for (int csidl : {26 /* CSIDL_APPDATA */, 5 /* CSIDL_PERSONAL */}) {
+        const std::string path = registry.SpecialFolderPath(csidl);
+        ASSERT_FALSE(path.empty()) << "csidl " << csidl;
+        EXPECT_NE(path.back(), '\\') << path;
+        EXPECT_TRUE(PathIsDirectory(path)) << path;
+    }
+    Win32FileSystem fs;
+    EXPECT_TRUE(SamePath(registry.SpecialFolderPath(CSIDL_WINDOWS), fs.WindowsDirectory()));
+}
+
+TEST(SpecialFolders, UnknownAndVirtualFoldersGiveEmpty)
+{
+    Win32Registry registry;
+    EXPECT_EQ(registry.SpecialFolderPath(0x7E), "");  // no such CSIDL
+    EXPECT_EQ(registry.SpecialFolderPath(17), "");    // CSIDL_DRIVES has no file-system path
+}
+
+// ---------------------------------------------------------------- path queries
+
+TEST(PathQueries, TempPathEndsWithBackslashAndAcceptsDoubledSeparator)
+{
+    Win32FileSystem fs;
+    const std::string temp = fs.TempPath();
+    ASSERT_FALSE(temp.empty());
+    EXPECT_EQ(temp.back(), '\\');
+    EXPECT_TRUE(PathIsDirectory(temp));
+
+    ScratchDir dir("tmp");
+    WriteWholeFile(dir.File("probe.dta"), "x");
+    std::string doubled = dir.path();
+    doubled.insert(temp.size(), "\\");  // temp\\dupd_...
+    EXPECT_TRUE(fs.FileExists(doubled + "\\\\probe.dta")) << doubled;
+}
+
+TEST(PathQueries, WindowsDirectoryExists)
+{
+    Win32FileSystem fs;
+    const std::string windows = fs.WindowsDirectory();
+    ASSERT_FALSE(windows.empty());
+    EXPECT_TRUE(PathIsDirectory(windows));
+}
+
+TEST(PathQueries, ShortNameNamesTheSameFile)
+{
+    Win32FileSystem fs;
+    ScratchDir dir("short");
+    const std::string longPath = dir.File("Quellmark Database Long Name.dta");
+    WriteWholeFile(longPath, "content");
+
+    const std::string shortPath = fs.ShortPathName(longPath);
+    ASSERT_FALSE(shortPath.empty());
+    const std::string shortLeaf = shortPath.substr(shortPath.find_last_of('\\') + 1);
+    EXPECT_LE(shortLeaf.size(), 12u) << shortPath;
+    EXPECT_EQ(shortLeaf.find(' '), std::string::npos) << shortPath;
+    char back[MAX_PATH + 1] = {};
+    ASSERT_GT(::GetLongPathNameA(shortPath.c_str(), back, MAX_PATH), 0u);
+    EXPECT_TRUE(SamePath(back, longPath)) << back;
+
+    EXPECT_EQ(fs.ShortPathName(dir.File("missing file.dta")), "");
+    EXPECT_EQ(fs.LastError(), static_cast<std::uint32_t>(ERROR_FILE_NOT_FOUND));
+}
+
+// The buffer rules behind TempPath, WindowsDirectory and ShortPathName, with calls
+// that answer like the API does when the buffer is too small.
+TEST(PathQueries, NeverTakesAnUnfilledBuffer)
+{
+    using win32detail::QueryFixedPath;
+    using win32detail::QueryGrowingPath;
+    const std::string longPath = "C:\\" + std::string(300, 'p') + "\\";
+    std::vector<std::uint32_t> asked;
+    const auto systemLike = [&](const std::string& answer) {
+        return [&asked, answer](std::uint32_t capacity, char* buffer) -> std::uint32_t {
+            asked.push_back(capacity);
+            if (answer.size() + 1 > capacity) {
+                std::memset(buffer, '?', capacity);  // garbage, not the path
+                return static_cast<std::uint32_t>(answer.size() + 1);
+            }
+            std::memcpy(buffer, answer.c_str(), answer.size() + 1);
+            return static_cast<std::uint32_t>(answer.size());
+        };
+    };
+
+    asked.clear();
+    EXPECT_EQ(QueryGrowingPath(systemLike("C:\\TEMP\\"), 260), "C:\\TEMP\\");
+    EXPECT_EQ(asked, (std::vector<std::uint32_t>{260}));
+
+    asked.clear();
+    EXPECT_EQ(QueryGrowingPath(systemLike(longPath), 260), longPath);
+    EXPECT_EQ(asked, (std::vector<std::uint32_t>{260, static_cast<std::uint32_t>(longPath.size() + 1)}));
+
+    asked.clear();
+    EXPECT_EQ(QueryFixedPath(systemLike(longPath), 260), "");
+    EXPECT_EQ(QueryFixedPath(systemLike(std::string(259, 'a')), 260), std::string(259, 'a'));
+    EXPECT_EQ(QueryFixedPath(systemLike(std::string(260, 'a')), 260), "");
+
+    const auto failing = [](std::uint32_t, char* buffer) -> std::uint32_t {
+        std::strcpy(buffer, "stale");
+        return 0;
+    };
+    EXPECT_EQ(QueryGrowingPath(failing, 260), "");
+    EXPECT_EQ(QueryFixedPath(failing, 260), "");
+
+    std::uint32_t grows = 300;  // the need grows between calls: give up rather than loop
+    const auto ever = [&grows](std::uint32_t, char*) -> std::uint32_t { return grows += 10; };
+    EXPECT_EQ(QueryGrowingPath(ever, 260), "");
+}
+
+// ---------------------------------------------------------------- pending-rename parsing
+
+TEST(PendingRenameParsing, PairsWithEmptyTargetsAndMarkers)
+{
+    using win32detail::ParsePendingRenames;
+    using win32detail::SplitMultiString;
+    std::wstring raw;
+    for (const wchar_t* s : {L"\\??\\C:\\old.dta", L"", L"\\??\\C:\\s\\new.dta", L"!\\??\\C:\\old.dta", L""}) {
+        raw += s;
+        raw.push_back(L'\0');
+    }
+    const auto strings = SplitMultiString(raw.data(), raw.size());
+    std::vector<std::string> narrow;
+    for (const auto& w : strings) narrow.emplace_back(w.begin(), w.end());
+    const auto entries = ParsePendingRenames(narrow);
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_EQ(entries[0].from, "C:\\old.dta");
+    EXPECT_EQ(entries[0].to, "");
+    EXPECT_EQ(entries[1].from, "C:\\s\\new.dta");
+    EXPECT_EQ(entries[1].to, "C:\\old.dta");
+
+    // Without the list's terminating NUL, and with padding after it.
+    EXPECT_EQ(ParsePendingRenames({"\\??\\C:\\a", "\\??\\C:\\b"}).size(), 1u);
+    EXPECT_EQ(ParsePendingRenames({"\\??\\C:\\a", "", "", "", ""}).size(), 1u);
+    EXPECT_TRUE(ParsePendingRenames({}).empty());
+    EXPECT_TRUE(ParsePendingRenames({"\\??\\C:\\lonely"}).empty());
+}
+
+// ---------------------------------------------------------------- file operations
+
+class FileSystemTest : public ::testing::Test {
+protected:
+    ScratchDir dir_{"fs"};
+    Win32FileSystem fs_;
+};
+
+TEST_F(FileSystemTest, ExistsIsForFilesOnly)
+{
+    WriteWholeFile(dir_.File("a.dta"), "a");
+    EXPECT_TRUE(fs_.FileExists(dir_.File("a.dta")));
+    EXPECT_TRUE(fs_.FileExists(dir_.File("A.DTA")));
+    EXPECT_FALSE(fs_.FileExists(dir_.path()));
+    EXPECT_FALSE(fs_.FileExists(dir_.File("b.dta")));
+}
+
+TEST_F(FileSystemTest, MoveAndDelete)
+{
+    WriteWholeFile(dir_.File("from.dta"), "payload");
+    WriteWholeFile(dir_.File("occupied.dta"), "other");
+
+    EXPECT_FALSE(fs_.Move(dir_.File("from.dta"), dir_.File("occupied.dta")));
+    EXPECT_EQ(fs_.LastError(), static_cast<std::uint32_t>(ERROR_ALREADY_EXISTS));
+    ASSERT_TRUE(fs_.Move(dir_.File("from.dta"), dir_.File("to.dta")));
+    EXPECT_FALSE(PathIsFile(dir_.File("from.dta")));
+    EXPECT_EQ(ReadWholeFile(dir_.File("to.dta")), "payload");
+
+    EXPECT_TRUE(fs_.Delete(dir_.File("to.dta")));
+    EXPECT_FALSE(PathIsFile(dir_.File("to.dta")));
+    EXPECT_FALSE(fs_.Delete(dir_.File("to.dta")));
+    EXPECT_EQ(fs_.LastError(), static_cast<std::uint32_t>(ERROR_FILE_NOT_FOUND));
+}
+
+TEST_F(FileSystemTest, LastErrorSurvivesLaterCalls)
+{
+    EXPECT_FALSE(fs_.Delete(dir_.File("none.dta")));
+    ::SetLastError(0);
+    WriteWholeFile(dir_.File("ok.dta"), "x");
+    EXPECT_TRUE(fs_.FileExists(dir_.File("ok.dta")));
+    EXPECT_EQ(fs_.LastError(), static_cast<std::uint32_t>(ERROR_FILE_NOT_FOUND));
+}
+
+TEST_F(FileSystemTest, ReadOnlyFileResistsUntilArchiveOnly)
+{
+    const std::string path = dir_.File("ro.dta");
+    WriteWholeFile(path, "old");
+    ASSERT_TRUE(::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY));
+    EXPECT_TRUE(fs_.IsReadOnly(path));
+    EXPECT_FALSE(fs_.WritableFileSize(path).has_value());
+    EXPECT_EQ(fs_.OpenWrite(path, OpenMode::Append), nullptr);
+    EXPECT_EQ(fs_.OpenWrite(path, OpenMode::CreateTruncate), nullptr);
+    EXPECT_EQ(fs_.LastError(), static_cast<std::uint32_t>(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(ReadWholeFile(path), "old");
+    EXPECT_FALSE(fs_.Delete(path));
+    EXPECT_EQ(fs_.LastError(), static_cast<std::uint32_t>(ERROR_ACCESS_DENIED));
+    EXPECT_TRUE(PathIsFile(path));
+
+    ASSERT_TRUE(fs_.SetArchiveOnly(path));
+    EXPECT_FALSE(fs_.IsReadOnly(path));
+    EXPECT_EQ(fs_.WritableFileSize(path), std::optional<std::uint64_t>(3));
+    EXPECT_TRUE(fs_.Delete(path));
+}
+
+TEST_F(FileSystemTest, RemoveDirectoryOnlyWhenEmpty)
+{
+    const std::string sub = dir_.File("sub");
+    ASSERT_TRUE(::CreateDirectoryA(sub.c_str(), nullptr));
+    WriteWholeFile(sub + "\\f.dta", "f");
+    EXPECT_FALSE(fs_.RemoveFolder(sub));
+    ASSERT_TRUE(::DeleteFileA((sub + "\\f.dta").c_str()));
+    EXPECT_TRUE(fs_.RemoveFolder(sub));
+    EXPECT_FALSE(PathIsDirectory(sub));
+}
+
+TEST_F(FileSystemTest, StreamsRoundTripBytesExactly)
+{
+    std::string data("line one\r\nline two\nno end\0\x1A tail", 33);
+    for (int i = 0; i < 20000; ++i) data.push_back(static_cast<char>(i * 7));
+    const std::string path = dir_.File("UPDLOG.TMP");
+    WriteWholeFile(path, "previous content that must go away entirely");
+
+    auto out = fs_.OpenWrite(path, OpenMode::CreateTruncate);
+    ASSERT_NE(out, nullptr);
+    ASSERT_TRUE(out->Write(data.data(), 10));
+    ASSERT_TRUE(out->Write(data.data() + 10, data.size() - 10));
+    EXPECT_TRUE(out->Close());
+    EXPECT_EQ(ReadWholeFile(path), data);
+    EXPECT_EQ(fs_.WritableFileSize(path), std::optional<std::uint64_t>(data.size()));
+
+    auto in = fs_.OpenRead(path);
+    ASSERT_NE(in, nullptr);
+    std::string back;
+    char chunk[333];
+    std::size_t got = 0;
+    while (in->Read(chunk, sizeof chunk, got) && got > 0) back.append(chunk, got);
+    EXPECT_EQ(got, 0u);
+    EXPECT_EQ(back, data);
+}
+
+TEST_F(FileSystemTest, AppendAddsToExistingFilesOnly)
+{
+    const std::string path = dir_.File("UPDLOG.TXT");
+    WriteWholeFile(path, "first\r\n");
+    auto out = fs_.OpenWrite(path, OpenMode::Append);
+    ASSERT_NE(out, nullptr);
+    ASSERT_TRUE(out->Write("second\r\n", 8));
+    ASSERT_TRUE(out->Close());
+    EXPECT_EQ(ReadWholeFile(path), "first\r\nsecond\r\n");
+
+    EXPECT_EQ(fs_.OpenWrite(dir_.File("absent.txt"), OpenMode::Append), nullptr);
+    EXPECT_FALSE(PathIsFile(dir_.File("absent.txt")));
+    EXPECT_EQ(fs_.OpenRead(dir_.File("absent.txt")), nullptr);
+    EXPECT_EQ(fs_.LastError(), static_cast<std::uint32_t>(ERROR_FILE_NOT_FOUND));
+    EXPECT_EQ(fs_.OpenWrite(dir_.File("no\\such\\folder.txt"), OpenMode::CreateTruncate), nullptr);
+}
+
+TEST_F(FileSystemTest, ErrorTextComesTrimmed)
+{
+    for (std::uint32_t code : {5u, 2u, 32u}) {
+        const std::string text = fs_.ErrorText(code);
+        ASSERT_FALSE(text.empty()) << code;
+        EXPECT_TRUE(std::string("\r\n \t").find(text.back()) == std::string::npos) << code << ": [" << text << "]";
+    }
+    EXPECT_NE(fs_.ErrorText(5), fs_.ErrorText(2));
+    EXPECT_EQ(fs_.ErrorText(0x2FFFFFF0u), "");
+}
+
+// Restores the system's pending-rename list as it was, so that nothing scheduled by
+// a test is carried out when the prefix next starts.
+class PendingRenamesRestorer {
+public:
+    PendingRenamesRestorer()
+    {
+        if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Session Manager", 0,
+                            KEY_QUERY_VALUE | KEY_SET_VALUE, &key_.out()) != ERROR_SUCCESS)
+            return;
+        DWORD size = 0;
+        existed_ = ::RegQueryValueExW(key_.get(), kValue, nullptr, &type_, nullptr, &size) == ERROR_SUCCESS;
+        if (existed_) {
+            saved_.resize(size);
+            ::RegQueryValueExW(key_.get(), kValue, nullptr, &type_, saved_.data(), &size);
+            saved_.resize(size);
+        }
+    }
+    ~PendingRenamesRestorer()
+    {
+        if (!key_) return;
+        if (existed_)
+            ::RegSetValueExW(key_.get(), kValue, 0, type_, saved_.data(), static_cast<DWORD>(saved_.size()));
+        else
+            ::RegDeleteValueW(key_.get(), kValue);
+    }
+    bool ok() const { return static_cast<bool>(key_); }
+
+private:
+    static constexpr const wchar_t* kValue = L"PendingFileRenameOperations";
+    UniqueRegKey key_;
+    bool existed_ = false;
+    DWORD type_ = REG_MULTI_SZ;
+    std::vector<BYTE> saved_;
+};
+
+TEST_F(FileSystemTest, FileHeldByAnotherProcessIsReplacedAtRestart)
+{
+    const std::string target = dir_.File("Qlm_list.dta");
+    const std::string staged = dir_.File("staged Qlm_list.dta");
+    WriteWholeFile(target, "installed");
+    WriteWholeFile(staged, "new");
+
+    PendingRenamesRestorer restorer;
+    ASSERT_TRUE(restorer.ok());
+    const std::size_t before = fs_.PendingRenames().size();
+    {
+        HeldFile held(target);
+        ASSERT_TRUE(held.holding());
+
+        EXPECT_TRUE(fs_.FileExists(target));
+        EXPECT_NE(fs_.OpenRead(target), nullptr);  // the holder shares reading
+        EXPECT_FALSE(fs_.WritableFileSize(target).has_value());
+        fs_.SetArchiveOnly(target);  // as the updater does first; its outcome does not matter
+        EXPECT_FALSE(fs_.Delete(target));
+        EXPECT_EQ(fs_.LastError(), static_cast<std::uint32_t>(ERROR_SHARING_VIOLATION));
+        EXPECT_FALSE(fs_.Move(target, dir_.File("aside.dta")));
+        EXPECT_EQ(fs_.LastError(), static_cast<std::uint32_t>(ERROR_SHARING_VIOLATION));
+        EXPECT_EQ(ReadWholeFile(target), "installed");
+
+        ASSERT_TRUE(fs_.ScheduleDeleteAtRestart(target));
+        ASSERT_TRUE(fs_.ScheduleMoveAtRestart(staged, target));
+    }
+    const auto pending = fs_.PendingRenames();
+    ASSERT_EQ(pending.size(), before + 2);
+    EXPECT_TRUE(SamePath(pending[before].from, target)) << pending[before].from;
+    EXPECT_EQ(pending[before].to, "");
+    EXPECT_TRUE(SamePath(pending[before + 1].from, staged)) << pending[before + 1].from;
+    EXPECT_TRUE(SamePath(pending[before + 1].to, target)) << pending[before + 1].to;
+    // Nothing happens before the restart.
+    EXPECT_EQ(ReadWholeFile(target), "installed");
+    EXPECT_EQ(ReadWholeFile(staged), "new");
+}
+
+// ---------------------------------------------------------------- clock and version
+
+std::string ExpectedStamp(const SYSTEMTIME& st)
+{
+    char date[128] = {};
+    char time[128] = {};
+    ::GetDateFormatA(LOCALE_SYSTEM_DEFAULT, DATE_SHORTDATE, &st, nullptr, date, sizeof date);
+    ::GetTimeFormatA(LOCALE_SYSTEM_DEFAULT, 0, &st, nullptr, time, sizeof time);
+    return std::string(date) + " " + time;
+}
+
+TEST(Clock, StampIsSystemShortDateBlankLongTime)
+{
+    Win32Clock clock;
+    EXPECT_FALSE(clock.ShortDatePattern().empty());
+    EXPECT_FALSE(clock.LongTimePattern().empty());
+    SYSTEMTIME before{};
+    SYSTEMTIME after{};
+    ::GetLocalTime(&before);
+    const std::string stamp = clock.LogTimestamp();
+    ::GetLocalTime(&after);
+    EXPECT_TRUE(stamp == ExpectedStamp(before) || stamp == ExpectedStamp(after)) << stamp;
+    EXPECT_NE(stamp.find(std::to_string(before.wYear)), std::string::npos) << stamp;
+}
+
+TEST(OsVersion, AgreesWithTheOlderVersionCall)
+{
+    const OsVersionInfo v = QueryOsVersion();
+    ASSERT_TRUE(v.queried);
+    const DWORD packed = ::GetVersion();
+    EXPECT_EQ(v.majorVersion, LOBYTE(LOWORD(packed)));
+    EXPECT_EQ(v.minorVersion, HIBYTE(LOWORD(packed)));
+    EXPECT_EQ(v.platformId, (packed & 0x80000000u) ? 1u : 2u);
+}
+
+// ---------------------------------------------------------------- simple task dialog
+
+struct DialogCase {
+    const char* name;
+    DWORD buttons;
+    int press;
+    int expected;
+};
+
+class SimpleTaskDialogTest : public ::testing::TestWithParam<DialogCase> {};
+
+TEST_P(SimpleTaskDialogTest, ShowsTextsAndMapsThePressedButton)
+{
+    ASSERT_TRUE(IsVistaOrLater(QueryOsVersion())) << "needs the Windows 7 setting";
+    const DialogCase& c = GetParam();
+    const std::string title = UniqueName(std::string("Dupd task dialog ") + c.name + " ");
+    const std::string content = "Some files were in use by Windows. (" + std::string(c.name) + ")";
+
+    DialogPresser presser(title, c.press);
+    const int result = SimpleTaskDialog(nullptr, title, "Reboot Required", content, c.buttons, 81, MB_ICONINFORMATION);
+    const DialogSnapshot& seen = presser.Result();
+    ASSERT_TRUE(seen.found);
+    EXPECT_TRUE(seen.HasChildText(content));
+    EXPECT_TRUE(seen.HasChildText("Reboot Required"));
+    EXPECT_TRUE(seen.pressed);
+    EXPECT_TRUE(seen.closedAfterPress);
+    EXPECT_EQ(result, c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(CommonButtons, SimpleTaskDialogTest,
+                         ::testing::Values(DialogCase{"Ok", 0x01, IDOK, 1},
+                                           DialogCase{"Close", 0x20, IDCLOSE, 3},
+                                           DialogCase{"Cancel", 0x01 | 0x08, IDCANCEL, 2},
+                                           DialogCase{"No", 0x02 | 0x04, IDNO, 7},
+                                           DialogCase{"Retry", 0x10 | 0x08, IDRETRY, 4}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(SimpleTaskDialog, TextsAreCutAt1024Characters)
+{
+    const std::string title = UniqueName("Dupd long text ");
+    const std::string content = std::string(1000, 'a') + std::string(500, 'b');
+    DialogPresser presser(title, IDOK);
+    EXPECT_EQ(SimpleTaskDialog(nullptr, title, "Unable to locate installation directory", content, 1, 98, MB_ICONERROR),
+              1);
+    const DialogSnapshot& seen = presser.Result();
+    ASSERT_TRUE(seen.found);
+    EXPECT_TRUE(seen.HasChildText(content.substr(0, kSimpleTaskDialogTextLimit)));
+    EXPECT_FALSE(seen.HasChildText(content));
+}
+
+TEST(SimpleTaskDialog, BeforeVistaShowsAMessageBoxWithoutInstruction)
+{
+    const OsVersionInfo xp{true, 5, 1, 2};
+    struct Case {
+        UINT flags;
+        int press;
+    } const cases[] = {{MB_OK | MB_ICONINFORMATION, IDOK}, {MB_YESNO | MB_ICONQUESTION, IDNO}};
+    for (const auto& c : cases) {
+        const std::string title = UniqueName("Dupd message box ");
+        DialogPresser presser(title, c.press);
+        const int result = SimpleTaskDialog(xp, nullptr, title, "Main instruction", "The content text", 1, 81, c.flags);
+        const DialogSnapshot& seen = presser.Result();
+        ASSERT_TRUE(seen.found);
+        EXPECT_EQ(seen.className, "#32770");
+        EXPECT_TRUE(seen.HasChildText("The content text"));
+        EXPECT_FALSE(seen.HasChildText("Main instruction"));
+        EXPECT_EQ(result, c.press);
+    }
+}
+
+}  // namespace

@@ -1,0 +1,194 @@
+// One owner for every kind of system handle, so that each is released on every
+// path. A trait names the handle type, its "no handle" value(s) and how to release it.
+#pragma once
+
+#include <windows.h>
+#include <objbase.h>
+#include <shlobj.h>
+
+#include <utility>
+
+namespace dupd {
+
+template <class Traits>
+class UniqueHandle {
+public:
+    using pointer = typename Traits::pointer;
+
+    UniqueHandle() noexcept = default;
+    explicit UniqueHandle(pointer h) noexcept : h_(h) {}
+    ~UniqueHandle() { reset(); }
+
+    UniqueHandle(const UniqueHandle&) = delete;
+    UniqueHandle& operator=(const UniqueHandle&) = delete;
+
+    UniqueHandle(UniqueHandle&& other) noexcept : h_(other.release()) {}
+    UniqueHandle& operator=(UniqueHandle&& other) noexcept
+    {
+        if (this != &other) reset(other.release());
+        return *this;
+    }
+
+    pointer get() const noexcept { return h_; }
+    explicit operator bool() const noexcept { return Traits::IsValid(h_); }
+
+    // Gives up ownership without releasing.
+    pointer release() noexcept { return std::exchange(h_, Traits::Invalid()); }
+
+    void reset(pointer h = Traits::Invalid()) noexcept
+    {
+        pointer old = std::exchange(h_, h);
+        if (Traits::IsValid(old)) Traits::Close(old);
+    }
+
+    // For out-parameters of the API (RegOpenKeyExA(..., &key.out())): releases the
+    // current handle first.
+    pointer& out() noexcept
+    {
+        reset();
+        return h_;
+    }
+
+private:
+    pointer h_ = Traits::Invalid();
+};
+
+// CreateFileA and friends: INVALID_HANDLE_VALUE means no handle; a null handle is
+// never valid either, so both are treated as empty.
+struct FileHandleTraits {
+    using pointer = HANDLE;
+    static pointer Invalid() noexcept { return INVALID_HANDLE_VALUE; }
+    static bool IsValid(pointer h) noexcept { return h != INVALID_HANDLE_VALUE && h != nullptr; }
+    static void Close(pointer h) noexcept { ::CloseHandle(h); }
+};
+
+// CreateEventA, CreateThread, OpenProcess, CreateProcess: null means no handle.
+struct KernelHandleTraits {
+    using pointer = HANDLE;
+    static pointer Invalid() noexcept { return nullptr; }
+    static bool IsValid(pointer h) noexcept { return h != nullptr && h != INVALID_HANDLE_VALUE; }
+    static void Close(pointer h) noexcept { ::CloseHandle(h); }
+};
+
+struct RegKeyTraits {
+    using pointer = HKEY;
+    static pointer Invalid() noexcept { return nullptr; }
+    static bool IsValid(pointer h) noexcept { return h != nullptr; }
+    static void Close(pointer h) noexcept { ::RegCloseKey(h); }
+};
+
+struct ModuleTraits {
+    using pointer = HMODULE;
+    static pointer Invalid() noexcept { return nullptr; }
+    static bool IsValid(pointer h) noexcept { return h != nullptr; }
+    static void Close(pointer h) noexcept { ::FreeLibrary(h); }
+};
+
+// Fonts, brushes, pens, bitmaps, regions: DeleteObject. Typed per kind so that a
+// font owner hands out an HFONT without casts.
+template <class H>
+struct GdiObjectTraits {
+    using pointer = H;
+    static pointer Invalid() noexcept { return nullptr; }
+    static bool IsValid(pointer h) noexcept { return h != nullptr; }
+    static void Close(pointer h) noexcept { ::DeleteObject(h); }
+};
+
+// Item identifier lists from the shell are allocated with the task allocator.
+struct PidlTraits {
+    using pointer = LPITEMIDLIST;
+    static pointer Invalid() noexcept { return nullptr; }
+    static bool IsValid(pointer h) noexcept { return h != nullptr; }
+    static void Close(pointer h) noexcept { ::CoTaskMemFree(h); }
+};
+
+// A memory DC from CreateCompatibleDC is deleted, not released.
+struct MemoryDcTraits {
+    using pointer = HDC;
+    static pointer Invalid() noexcept { return nullptr; }
+    static bool IsValid(pointer h) noexcept { return h != nullptr; }
+    static void Close(pointer h) noexcept { ::DeleteDC(h); }
+};
+
+// GlobalAlloc blocks (a stream created on one with delete-on-release takes it over:
+// release() the owner then).
+struct GlobalMemoryTraits {
+    using pointer = HGLOBAL;
+    static pointer Invalid() noexcept { return nullptr; }
+    static bool IsValid(pointer h) noexcept { return h != nullptr; }
+    static void Close(pointer h) noexcept { ::GlobalFree(h); }
+};
+
+// A COM interface pointer: one reference, given back with Release.
+template <class I>
+struct ComTraits {
+    using pointer = I*;
+    static pointer Invalid() noexcept { return nullptr; }
+    static bool IsValid(pointer p) noexcept { return p != nullptr; }
+    static void Close(pointer p) noexcept { p->Release(); }
+};
+
+using UniqueFile = UniqueHandle<FileHandleTraits>;
+using UniqueKernelHandle = UniqueHandle<KernelHandleTraits>;
+using UniqueRegKey = UniqueHandle<RegKeyTraits>;
+using UniqueModule = UniqueHandle<ModuleTraits>;
+using UniqueFont = UniqueHandle<GdiObjectTraits<HFONT>>;
+using UniqueGdiObject = UniqueHandle<GdiObjectTraits<HGDIOBJ>>;
+using UniqueBitmap = UniqueHandle<GdiObjectTraits<HBITMAP>>;
+using UniqueBrush = UniqueHandle<GdiObjectTraits<HBRUSH>>;
+using UniquePidl = UniqueHandle<PidlTraits>;
+using UniqueMemoryDc = UniqueHandle<MemoryDcTraits>;
+using UniquePen = UniqueHandle<GdiObjectTraits<HPEN>>;
+using UniqueRegion = UniqueHandle<GdiObjectTraits<HRGN>>;
+using UniqueGlobal = UniqueHandle<GlobalMemoryTraits>;
+template <class I>
+using UniqueCom = UniqueHandle<ComTraits<I>>;
+
+// A window's DC from GetDC must go back to ReleaseDC with the same window, so it
+// carries the window along instead of fitting the stateless traits above.
+class WindowDc {
+public:
+    explicit WindowDc(HWND window) noexcept : window_(window), dc_(::GetDC(window)) {}
+    ~WindowDc()
+    {
+        if (dc_) ::ReleaseDC(window_, dc_);
+    }
+    WindowDc(const WindowDc&) = delete;
+    WindowDc& operator=(const WindowDc&) = delete;
+    WindowDc(WindowDc&& other) noexcept
+        : window_(other.window_), dc_(std::exchange(other.dc_, nullptr)) {}
+    WindowDc& operator=(WindowDc&& other) noexcept
+    {
+        if (this != &other) {
+            if (dc_) ::ReleaseDC(window_, dc_);
+            window_ = other.window_;
+            dc_ = std::exchange(other.dc_, nullptr);
+        }
+        return *this;
+    }
+
+    HDC get() const noexcept { return dc_; }
+    explicit operator bool() const noexcept { return dc_ != nullptr; }
+
+private:
+    HWND window_ = nullptr;
+    HDC dc_ = nullptr;
+};
+
+// Selects an object into a DC and puts the previous one back on leaving.
+class SelectObjectGuard {
+public:
+    SelectObjectGuard(HDC dc, HGDIOBJ obj) noexcept : dc_(dc), old_(::SelectObject(dc, obj)) {}
+    ~SelectObjectGuard()
+    {
+        if (old_ && old_ != HGDI_ERROR) ::SelectObject(dc_, old_);
+    }
+    SelectObjectGuard(const SelectObjectGuard&) = delete;
+    SelectObjectGuard& operator=(const SelectObjectGuard&) = delete;
+
+private:
+    HDC dc_;
+    HGDIOBJ old_;
+};
+
+}  // namespace dupd

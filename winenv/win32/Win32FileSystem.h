@@ -1,0 +1,68 @@
+// The file system as the updater sees it, through the ANSI entry points of kernel32.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <windows.h>
+
+#include "winenv/Platform.h"
+
+namespace dupd {
+
+class Win32FileSystem : public IFileSystem {
+public:
+    bool FileExists(const std::string& path) override;
+    bool IsReadOnly(const std::string& path) override;
+    bool SetArchiveOnly(const std::string& path) override;
+    bool Delete(const std::string& path) override;
+    bool Move(const std::string& from, const std::string& to) override;
+    bool RemoveFolder(const std::string& path) override;
+
+    std::unique_ptr<IReadStream> OpenRead(const std::string& path) override;
+    std::unique_ptr<IWriteStream> OpenWrite(const std::string& path, OpenMode mode) override;
+    std::optional<std::uint64_t> WritableFileSize(const std::string& path) override;
+
+    bool ScheduleDeleteAtRestart(const std::string& path) override;
+    bool ScheduleMoveAtRestart(const std::string& from, const std::string& to) override;
+    std::vector<PendingRename> PendingRenames() override;
+
+    std::uint32_t LastError() override;
+    std::string ErrorText(std::uint32_t code) override;
+
+    std::string ShortPathName(const std::string& path) override;
+    std::string WindowsDirectory() override;
+    std::string TempPath() override;
+
+private:
+    bool Failed();  // records GetLastError, answers false
+    bool ReadOnlyRefused(const std::string& path);
+    std::string RecordingPathQuery(const std::function<std::uint32_t(std::uint32_t, char*)>& query, bool mayGrow);
+    std::uint32_t lastError_ = 0;
+};
+
+namespace win32detail {
+
+// A path-returning call in the style of GetTempPathA: given a capacity (in chars,
+// NUL included) and a buffer, it answers the length copied without the NUL, the
+// size it needs (NUL included) when the buffer is too small, or 0 on failure.
+using PathQuery = std::function<std::uint32_t(std::uint32_t capacity, char* buffer)>;
+
+// Asks with `firstCapacity`, then once more with the size asked for; "" when the
+// call fails or its answer never fits, so that an unfilled buffer is never taken.
+std::string QueryGrowingPath(const PathQuery& query, std::uint32_t firstCapacity);
+
+// Asks once with a fixed capacity; "" on failure or when the answer does not fit.
+std::string QueryFixedPath(const PathQuery& query, std::uint32_t capacity);
+
+// Splits REG_MULTI_SZ data (NUL-separated, possibly with empty targets in the
+// middle) into pairs and normalises them: the "\??\" prefix and a target's leading
+// "!" go, an empty target is a deletion.
+std::vector<PendingRename> ParsePendingRenames(const std::vector<std::string>& strings);
+std::vector<std::wstring> SplitMultiString(const wchar_t* data, std::size_t count);
+
+}  // namespace win32detail
+
+}  // namespace dupd
