@@ -1,0 +1,796 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "TestCanvas.h"
+#include "markup/DrawMarkup.h"
+
+namespace dupd {
+namespace {
+
+// Test canvas metrics: 6 px a character (7 bold), 13 px a line in the 8 pt font.
+constexpr int kLine = 13;
+const TRect kBounds{0, 0, 200, 1000};
+
+struct Outcome {
+    bool hit = false;
+    TMarkupResult result;
+};
+
+Outcome Layout(TestCanvas& canvas, const std::string& text, const TMarkupRequest& request, const TRect& bounds = kBounds)
+{
+    Outcome o;
+    o.hit = DrawMarkup(canvas, text, bounds, request, o.result);
+    return o;
+}
+
+std::vector<TCanvasCall> Drawn(const TestCanvas& canvas) { return canvas.Of(TCanvasCall::kText); }
+
+// The one drawn text call showing `text`; fails the test when there is not exactly one.
+TCanvasCall DrawnText(const TestCanvas& canvas, const std::string& text)
+{
+    std::vector<TCanvasCall> found;
+    for (const auto& c : Drawn(canvas))
+        if (c.Text == text) found.push_back(c);
+    EXPECT_EQ(found.size(), 1u) << "text '" << text << "' in\n" << canvas.Log();
+    return found.empty() ? TCanvasCall{} : found.front();
+}
+
+TEST(DrawMarkup, EmptyTextHasTheHeightOfOneLineAndNoHit)
+{
+    TestCanvas canvas;
+    const Outcome o = Layout(canvas, "", MarkupHitTestProfile(5, 5, false));
+    EXPECT_FALSE(o.hit);
+    EXPECT_EQ(o.result.Width, 0);
+    EXPECT_EQ(o.result.Height, kLine);
+    EXPECT_EQ(o.result.AnchorCount, 0);
+    EXPECT_EQ(o.result.AnchorNumberAtPoint, -1);
+    EXPECT_TRUE(canvas.Calls.empty());
+}
+
+TEST(DrawMarkup, CanvasFontAndBrushAreRestoredAndBackgroundLeftTransparent)
+{
+    TestCanvas canvas;
+    const TFontState entryFont = canvas.Font();
+    canvas.SetBrushColor(0x00123456);
+    Layout(canvas, "<B><I><FONT size=\"5\" color=\"clred\" bgcolor=\"clblue\">never closed <A href=\"x\">link",
+        MarkupPaintProfile());
+    EXPECT_EQ(canvas.Font(), entryFont);
+    EXPECT_EQ(canvas.BrushColor(), 0x00123456u);
+    EXPECT_TRUE(canvas.BackgroundTransparent);
+}
+
+TEST(DrawMarkup, AmpersandEntityAndThePrefixRule)
+{
+    {
+        // Without " & " the text call treats "&&" as one shown ampersand.
+        TestCanvas canvas;
+        Layout(canvas, "Tom&amp;Jerry", MarkupPaintProfile());
+        const TCanvasCall c = DrawnText(canvas, "Tom&&Jerry");
+        EXPECT_EQ(c.Shown, "Tom&Jerry");
+        EXPECT_EQ(c.Flags, dt::kBottom | dt::kSingleLine | dt::kExpandTabs);
+    }
+    {
+        // A text with " & " is drawn without prefixes: the same entity shows two.
+        TestCanvas canvas;
+        Layout(canvas, "Cats & Tom&amp;Jerry", MarkupPaintProfile());
+        const TCanvasCall c = DrawnText(canvas, "Tom&&Jerry");
+        EXPECT_EQ(c.Shown, "Tom&&Jerry");
+        EXPECT_EQ(DrawnText(canvas, "& ").Shown, "& ");
+        EXPECT_EQ(c.Flags, dt::kBottom | dt::kSingleLine | dt::kExpandTabs | dt::kNoPrefix);
+    }
+    {
+        // Piece entities become the characters they stand for, and named ones too.
+        TestCanvas canvas;
+        const Outcome o = Layout(canvas, "&lt;b&gt;&nbsp;&copy;", MarkupPaintProfile());
+        EXPECT_EQ(o.result.PlainText, "<b> \xA9");
+    }
+}
+
+TEST(DrawMarkup, CrLfBreaksOnceAndALoneLfDoesNot)
+{
+    struct Case {
+        const char* text;
+        const char* plain;
+        int height;
+    } cases[] = {
+        {"one\r\ntwo", "one\rtwo", 2 * kLine},
+        {"one\ntwo", "onetwo", kLine},
+        {"one<BR>two", "one\rtwo", 2 * kLine},
+    };
+    for (const Case& c : cases) {
+        TestCanvas canvas;
+        const Outcome o = Layout(canvas, c.text, MarkupPaintProfile());
+        EXPECT_EQ(o.result.PlainText, c.plain) << c.text;
+        EXPECT_EQ(o.result.Height, c.height) << c.text;
+    }
+}
+
+TEST(DrawMarkup, HiddenSpanIsInPlainTextButNeitherDrawnNorMeasured)
+{
+    TestCanvas canvas;
+    const Outcome o = Layout(canvas, "ab <Z>secret words </Z>cd", MarkupPaintProfile());
+    EXPECT_EQ(o.result.PlainText, "ab secret words cd");
+    EXPECT_EQ(canvas.DrawnTexts(), (std::vector<std::string>{"ab ", "cd"}));
+    EXPECT_EQ(DrawnText(canvas, "cd").Rect.Left, 1 + 18);
+    EXPECT_EQ(o.result.Width, 30 + 2);
+}
+
+TEST(DrawMarkup, WrapsAtSpacesButNeverSplitsAWordContinuedAcrossATag)
+{
+    {
+        TestCanvas canvas;  // room for "aaaa bbbb" (60 px with its space) but not "cccc"
+        Layout(canvas, "aaaa bbbb cccc", MarkupPaintProfile(), TRect{0, 0, 62, 100});
+        EXPECT_EQ(DrawnText(canvas, "bbbb ").Rect.Top, 0);
+        EXPECT_EQ(DrawnText(canvas, "cccc").Rect.Top, kLine);
+        EXPECT_EQ(DrawnText(canvas, "cccc").Rect.Left, 1);
+    }
+    {
+        // "bb" fits, its bold continuation does not, yet the word stays together;
+        // the next word wraps.
+        TestCanvas canvas;
+        const Outcome o = Layout(canvas, "aaaa bb<B>bbbb</B> cc", MarkupPaintProfile(), TRect{0, 0, 46, 100});
+        EXPECT_EQ(DrawnText(canvas, "bbbb").Rect.Top, 0);
+        EXPECT_EQ(DrawnText(canvas, "bbbb").Rect.Left, 1 + 30 + 12);
+        EXPECT_EQ(DrawnText(canvas, "cc").Rect.Top, kLine);
+        EXPECT_EQ(o.result.Height, 2 * kLine);
+        EXPECT_EQ(o.result.PlainText, "aaaa bbbbbb cc");  // the wrapped word only once
+    }
+    {
+        // A word wider than the whole line is placed whole, not split, and what
+        // follows it begins the next line.
+        TestCanvas canvas;
+        const Outcome o = Layout(canvas, "ab cdefghijklmnop qr", MarkupPaintProfile(), TRect{0, 0, 41, 100});
+        EXPECT_EQ(DrawnText(canvas, "cdefghijklmnop ").Rect.Left, 1 + 18);
+        EXPECT_EQ(DrawnText(canvas, "qr").Rect.Top, kLine);
+        EXPECT_EQ(o.result.Width, 18 + 84 + 2);
+    }
+}
+
+TEST(DrawMarkup, WordWrapOffDrawsEachRunWholeWithAnEllipsis)
+{
+    TestCanvas canvas;
+    TMarkupRequest request = MarkupPaintProfile();
+    request.WordWrap = false;
+    const Outcome o = Layout(canvas, "a run far too long for the line<B>x</B>", request, TRect{0, 0, 60, 100});
+    const TCanvasCall c = DrawnText(canvas, "a run far too long for the line");
+    EXPECT_TRUE(c.Flags & dt::kEndEllipsis);
+    EXPECT_EQ(c.Rect.Right, 60);
+    EXPECT_EQ(o.result.Height, kLine);
+}
+
+TEST(DrawMarkup, ParagraphAlignmentAndIndent)
+{
+    const std::string wide(40, 'w');  // 240 px, wider than the 199 px line
+    struct Case {
+        std::string text;
+        std::string piece;
+        int left;
+    } cases[] = {
+        {"<P align=\"right\">abc ", "abc ", 200 - 18},  // the trailing space takes no room
+        {"<P align=\"center\">abc", "abc", 1 + (199 - 18) / 2},
+        {"<P align=\"left\">abc", "abc", 1},
+        {"<P align=\"right\">" + wide, wide, 1},
+        {"<P align=\"center\">" + wide, wide, 1},
+        {"<P indent=\"20\">abc", "abc", 21},
+        {"<P align=\"right\" indent=\"5\">abc", "abc", 200 - 18 + 5},
+    };
+    for (const Case& c : cases) {
+        TestCanvas canvas;
+        Layout(canvas, c.text, MarkupPaintProfile());
+        EXPECT_EQ(DrawnText(canvas, c.piece).Rect.Left, c.left) << c.text;
+    }
+    // Alignment stays for the following lines.
+    TestCanvas canvas;
+    Layout(canvas, "<P align=\"right\">ab<BR>abcd", MarkupPaintProfile());
+    EXPECT_EQ(DrawnText(canvas, "abcd").Rect.Left, 200 - 24);
+}
+
+TEST(DrawMarkup, HeightIsCutAtBoundsWhenDrawingButCoversAllWhenMeasuring)
+{
+    std::string text;
+    for (int i = 0; i < 10; ++i) text += "line<BR>";
+    const TRect small{0, 0, 200, 40};
+    {
+        TestCanvas canvas;
+        const Outcome o = Layout(canvas, text, MarkupPaintProfile(), small);
+        EXPECT_EQ(o.result.Height, 3 * kLine);
+        EXPECT_EQ(Drawn(canvas).size(), 3u);
+    }
+    {
+        TestCanvas canvas;
+        const Outcome o = Layout(canvas, text, MarkupHitTestProfile(0, 0, false), small);
+        EXPECT_EQ(o.result.Height, 3 * kLine);
+    }
+    {
+        TestCanvas canvas;
+        const Outcome o = Layout(canvas, text, MarkupHitTestProfile(0, 0, true), small);
+        EXPECT_EQ(o.result.Height, 10 * kLine);
+        EXPECT_EQ(o.result.Width, 24 + 2);
+        EXPECT_TRUE(Drawn(canvas).empty());
+    }
+}
+
+// Line 1: "aaaa <A>top</A>"; line 2: "bbbb <A>link</A>" -- both anchors start at x 31.
+const char* const kTwoLines = "aaaa <A href=\"one\">top</A><BR>bbbb <A href=\"http://two\">link</A>";
+
+TEST(DrawMarkup, HitTestOnTheRightHalfOfASecondLineAnchor)
+{
+    TestCanvas canvas;
+    const Outcome o = Layout(canvas, kTwoLines, MarkupHitTestProfile(31 + 20, kLine + 7, false));
+    EXPECT_TRUE(o.hit);
+    EXPECT_EQ(o.result.AnchorAtPoint, "http://two");
+    EXPECT_EQ(o.result.AnchorNumberAtPoint, 2);
+    EXPECT_EQ(o.result.AnchorRect, (TRect{31, kLine, 31 + 24, 2 * kLine}));
+    EXPECT_EQ(o.result.AnchorCount, 2);
+    EXPECT_TRUE(Drawn(canvas).empty());
+}
+
+TEST(DrawMarkup, HitTestMisses)
+{
+    struct Case {
+        const char* what;
+        int x, y;
+        int lineSpacing;
+    } cases[] = {
+        {"on the border between the lines", 35, kLine, 0},
+        {"in the spacing above the second line's text", 35, 17 + 2, 4},
+        {"right of the anchor", 31 + 24 + 3, kLine + 7, 0},
+        {"on plain text", 10, 7, 0},
+    };
+    for (const Case& c : cases) {
+        TestCanvas canvas;
+        TMarkupRequest request = MarkupHitTestProfile(c.x, c.y, false);
+        request.LineSpacing = c.lineSpacing;
+        const Outcome o = Layout(canvas, kTwoLines, request);
+        EXPECT_FALSE(o.hit) << c.what;
+    }
+    // Measuring only never reports a hit.
+    TestCanvas canvas;
+    EXPECT_FALSE(Layout(canvas, kTwoLines, MarkupHitTestProfile(31 + 20, kLine + 7, true)).hit);
+}
+
+TEST(DrawMarkup, SecondPassReplaysTheWholeLineWhenAligned)
+{
+    // The last anchor of a right-aligned line, and the numbering of the anchors
+    // after it, must not depend on which pass looks at them.
+    const std::string text = "<P align=\"right\"><A href=\"a\">aa</A> <A href=\"b\">bb</A> <BR><A href=\"c\">cc</A>";
+    {
+        TestCanvas canvas;  // "bb" is 12 px wide and ends at the line's right edge
+        const Outcome o = Layout(canvas, text, MarkupHitTestProfile(200 - 3, 7, false));
+        EXPECT_TRUE(o.hit);
+        EXPECT_EQ(o.result.AnchorAtPoint, "b");
+        EXPECT_EQ(o.result.AnchorNumberAtPoint, 2);
+    }
+    {
+        TestCanvas canvas;
+        const Outcome o = Layout(canvas, text, MarkupHitTestProfile(200 - 3, kLine + 7, false));
+        EXPECT_TRUE(o.hit);
+        EXPECT_EQ(o.result.AnchorAtPoint, "c");
+        EXPECT_EQ(o.result.AnchorNumberAtPoint, 3);
+        EXPECT_EQ(o.result.AnchorCount, 3);
+    }
+}
+
+TEST(DrawMarkup, TwoAnchorsFocusAndNumbers)
+{
+    const std::string text = "<A href=\"one\">first</A> <A href=\"two\">second</A>";
+    {
+        TestCanvas canvas;
+        TMarkupRequest request = MarkupPaintProfile();
+        request.FocusAnchor = 1;
+        const Outcome o = Layout(canvas, text, request);
+        EXPECT_EQ(o.result.FocusAnchorHref, "two");
+        EXPECT_EQ(o.result.AnchorCount, 2);
+        const auto focus = canvas.Of(TCanvasCall::kFocus);
+        ASSERT_EQ(focus.size(), 1u);
+        // "first " is 36 px from x 1; "second" runs from 37 to 73.
+        EXPECT_EQ(focus[0].Rect, (TRect{36, 0, 74, kLine}));
+        // Anchor text is drawn underlined in the link colour; the rest is not.
+        const TCanvasCall second = DrawnText(canvas, "second");
+        EXPECT_EQ(second.Font.Color, 0x00FF0000u);
+        EXPECT_TRUE(second.Font.Style & fsUnderline);
+        EXPECT_FALSE(DrawnText(canvas, " ").Font.Style & fsUnderline);
+    }
+    {
+        TestCanvas canvas;
+        const Outcome o = Layout(canvas, text, MarkupHitTestProfile(37 + 30, 5, false));
+        EXPECT_TRUE(o.hit);
+        EXPECT_EQ(o.result.AnchorAtPoint, "two");
+        EXPECT_EQ(o.result.AnchorNumberAtPoint, 2);
+    }
+}
+
+TEST(DrawMarkup, FocusRectangleFollowsAnAnchorOverTwoLines)
+{
+    TestCanvas canvas;
+    TMarkupRequest request = MarkupPaintProfile();
+    request.FocusAnchor = 0;
+    Layout(canvas, "xx <A href=\"f\">aaaa bbbb</A>", request, TRect{0, 0, 50, 100});
+    const auto focus = canvas.Of(TCanvasCall::kFocus);
+    ASSERT_EQ(focus.size(), 2u) << canvas.Log();
+    EXPECT_EQ(focus[0].Rect, (TRect{18, 0, 1 + 18 + 30 + 1, kLine}));
+    EXPECT_EQ(focus[1].Rect, (TRect{1, kLine, 1 + 24 + 1, 2 * kLine}));
+}
+
+TEST(DrawMarkup, HoverStyleMarksOnlyTheHoveredAnchor)
+{
+    TestCanvas canvas;
+    TMarkupRequest request = MarkupPaintProfile();
+    request.HoverStyle = true;
+    request.HoverAnchor = 2;
+    request.HoverFontColor = 0x0000FF00;
+    request.HoverBrushColor = 0x00FFFF00;
+    Layout(canvas, "<A href=\"1\">one</A> <A href=\"2\">two</A> after", request);
+    const TCanvasCall one = DrawnText(canvas, "one");
+    const TCanvasCall two = DrawnText(canvas, "two");
+    const TCanvasCall after = DrawnText(canvas, "after");
+    EXPECT_FALSE(one.Font.Style & fsUnderline);
+    EXPECT_EQ(one.Font.Color, 0x00FF0000u);
+    EXPECT_TRUE(two.Font.Style & fsUnderline);
+    EXPECT_EQ(two.Font.Color, 0x0000FF00u);
+    EXPECT_EQ(two.Brush, 0x00FFFF00u);
+    EXPECT_EQ(after.Brush, clNone);
+    EXPECT_EQ(after.Font.Color, canvas.Font().Color);
+}
+
+TEST(DrawMarkup, NestedListBulletsAndText)
+{
+    const std::string text = "<UL><LI>one<UL><LI>two</UL></UL>";
+    TestCanvas canvas;
+    const Outcome o = Layout(canvas, text, MarkupPaintProfile());
+    const TCanvasCall bullet = DrawnText(canvas, "\xB7");
+    const TCanvasCall circle = DrawnText(canvas, "o");
+    EXPECT_EQ(bullet.Font.Name, "Symbol");
+    EXPECT_EQ(circle.Font.Name, "Symbol");
+    EXPECT_EQ(bullet.Rect.Left - 1, 0);
+    EXPECT_EQ(DrawnText(canvas, "one").Rect.Left - 1, 12);
+    EXPECT_EQ(DrawnText(canvas, "one").Font.Name, "MS Sans Serif");
+    EXPECT_EQ(circle.Rect.Left - 1, 12);
+    EXPECT_EQ(DrawnText(canvas, "two").Rect.Left - 1, 24);
+    EXPECT_EQ(DrawnText(canvas, "two").Rect.Top, 2 * kLine);  // "<UL>" ends its own line
+    EXPECT_EQ(o.result.Width, 24 + 18 + 2);
+
+    // Measuring lays the same list out the same way.
+    TestCanvas measuring;
+    const Outcome m = Layout(measuring, text, MarkupHitTestProfile(0, 0, true));
+    EXPECT_EQ(m.result.Width, o.result.Width);
+    EXPECT_EQ(m.result.Height, o.result.Height);
+}
+
+TEST(DrawMarkup, SecondListItemOnALineBeginsTheNextLine)
+{
+    TestCanvas canvas;
+    const Outcome o = Layout(canvas, "<UL><LI>a<LI>b</UL>", MarkupPaintProfile());
+    EXPECT_EQ(DrawnText(canvas, "a").Rect.Top, kLine);
+    EXPECT_EQ(DrawnText(canvas, "b").Rect.Top, 2 * kLine);
+    EXPECT_EQ(DrawnText(canvas, "b").Rect.Left, 13);
+    EXPECT_EQ(o.result.Width, 12 + 6 + 2);
+}
+
+TEST(DrawMarkup, FontTagFaceSizeAndColour)
+{
+    const std::string text = "<FONT face=\"arial\" size=\"3\" color=\"#ff0000\">x</FONT>y";
+    {
+        TestCanvas canvas;
+        const Outcome o = Layout(canvas, text, MarkupPaintProfile());
+        const TCanvasCall x = DrawnText(canvas, "x");
+        EXPECT_EQ(x.Font.Name, "ARIAL");
+        EXPECT_EQ(x.Font.Size, 12);
+        EXPECT_EQ(x.Font.Color, 0x000000FFu);
+        const TCanvasCall y = DrawnText(canvas, "y");
+        EXPECT_EQ(y.Font.Name, "MS Sans Serif");
+        EXPECT_EQ(y.Font.Size, 8);
+        EXPECT_EQ(y.Font.Color, canvas.Font().Color);
+        EXPECT_EQ(o.result.Height, 12 + 5);  // the line is as high as its tallest piece
+    }
+    {
+        struct Case {
+            const char* size;
+            int points;
+        } sizes[] = {{"1", 8}, {"2", 10}, {"4", 14}, {"5", 16}, {"20", 20}, {"\"7\"", 7}};
+        for (const Case& c : sizes) {
+            TestCanvas canvas;
+            Layout(canvas, std::string("<FONT size=") + c.size + ">x", MarkupPaintProfile());
+            EXPECT_EQ(DrawnText(canvas, "x").Font.Size, c.points) << c.size;
+        }
+    }
+    {
+        // KeepColours ignores the markup's colours, the link colour included.
+        TestCanvas canvas;
+        TMarkupRequest request = MarkupPaintProfile();
+        request.KeepColours = true;
+        Layout(canvas, "<FONT color=\"clred\" bgcolor=\"clyellow\">x</FONT><A href=\"l\">y</A>", request);
+        EXPECT_EQ(DrawnText(canvas, "x").Font.Color, canvas.Font().Color);
+        EXPECT_EQ(DrawnText(canvas, "x").Brush, clNone);
+        EXPECT_EQ(DrawnText(canvas, "y").Font.Color, canvas.Font().Color);
+        EXPECT_TRUE(DrawnText(canvas, "y").Font.Style & fsUnderline);
+    }
+}
+
+TEST(DrawMarkup, StylesShadowAndErrorMark)
+{
+    TestCanvas canvas;
+    Layout(canvas, "<B>b</B><I>i</I><U>u</U><S>s</S><SH>sh</SH><E>ab</E>", MarkupPaintProfile());
+    EXPECT_EQ(DrawnText(canvas, "b").Font.Style, fsBold);
+    EXPECT_EQ(DrawnText(canvas, "i").Font.Style, fsItalic);
+    EXPECT_EQ(DrawnText(canvas, "u").Font.Style, fsUnderline);
+    EXPECT_EQ(DrawnText(canvas, "s").Font.Style, fsStrikeOut);
+
+    // The shadow first, offset by one in grey, then the text itself.
+    std::vector<TCanvasCall> shadow;
+    for (const auto& c : Drawn(canvas))
+        if (c.Text == "sh") shadow.push_back(c);
+    ASSERT_EQ(shadow.size(), 2u);
+    EXPECT_EQ(shadow[0].Font.Color, 0x00808080u);
+    EXPECT_EQ(shadow[0].Rect.Left, shadow[1].Rect.Left + 1);
+    EXPECT_EQ(shadow[0].Rect.Bottom, shadow[1].Rect.Bottom + 1);
+    EXPECT_EQ(shadow[1].Font.Color, canvas.Font().Color);
+
+    // "ab" runs from x 38 (1 + 7 + 6 + 6 + 6 + 12) to 50: a red zigzag one pixel
+    // above and below the line bottom.
+    const int left = DrawnText(canvas, "ab").Rect.Left;
+    ASSERT_EQ(left, 38);
+    const auto lines = canvas.Of(TCanvasCall::kLine);
+    ASSERT_EQ(lines.size(), 6u) << canvas.Log();
+    EXPECT_EQ(lines[0].X, 38);
+    EXPECT_EQ(lines.back().X2, 50);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        EXPECT_EQ(lines[i].Pen, 0x000000FFu);
+        EXPECT_EQ(lines[i].X2, lines[i].X + 2);
+        EXPECT_NE(lines[i].Y, lines[i].Y2);
+        EXPECT_TRUE(lines[i].Y2 == kLine - 1 || lines[i].Y2 == kLine + 1);
+    }
+}
+
+TEST(DrawMarkup, HighlightBlinkAndRotation)
+{
+    TestCanvas canvas;
+    canvas.SetBrushColor(0x00ABCDEF);
+    const TColor text = canvas.Font().Color;
+    Layout(canvas, "<HI>h</HI>a<BL>b</BL>c<R a=\"90\">r</R>d", MarkupPaintProfile());
+    EXPECT_EQ(DrawnText(canvas, "h").Font.Color, 0xFF00000Eu);
+    EXPECT_EQ(DrawnText(canvas, "h").Brush, 0xFF00000Du);
+    EXPECT_EQ(DrawnText(canvas, "a").Font.Color, text);
+    EXPECT_EQ(DrawnText(canvas, "a").Brush, clNone);
+    // Blinking text in its hidden phase takes the background's colour.
+    EXPECT_EQ(DrawnText(canvas, "b").Font.Color, 0x00ABCDEFu);
+    EXPECT_EQ(DrawnText(canvas, "c").Font.Color, text);
+    EXPECT_EQ(DrawnText(canvas, "r").Font.Escapement, 900);
+    EXPECT_EQ(DrawnText(canvas, "d").Font.Escapement, 0);
+
+    TestCanvas visible;
+    TMarkupRequest request = MarkupPaintProfile();
+    request.BlinkVisible = true;
+    Layout(visible, "<BL>b", request);
+    EXPECT_EQ(DrawnText(visible, "b").Font.Color, text);
+}
+
+TEST(DrawMarkup, SubscriptAddsItsAllowanceToTheLine)
+{
+    TestCanvas canvas;
+    const Outcome o = Layout(canvas, "a<SUB>b</SUB><BR>c", MarkupPaintProfile());
+    const int allowance = kLine / 4;
+    EXPECT_EQ(o.result.Height, 2 * kLine + allowance);
+    EXPECT_EQ(DrawnText(canvas, "a").Rect.Bottom, kLine);
+    EXPECT_EQ(DrawnText(canvas, "b").Rect.Bottom, kLine + allowance);
+    EXPECT_EQ(DrawnText(canvas, "c").Rect.Top, kLine + allowance);
+}
+
+TEST(DrawMarkup, RuleAndMalformedTags)
+{
+    {
+        TestCanvas canvas;
+        const Outcome o = Layout(canvas, "above<HR>below", MarkupPaintProfile());
+        const auto lines = canvas.Of(TCanvasCall::kLine);
+        ASSERT_EQ(lines.size(), 1u);
+        EXPECT_EQ(lines[0].Pen, clBlack);
+        EXPECT_EQ(lines[0].Y, kLine + 1);
+        EXPECT_EQ(lines[0].X2, 200);
+        EXPECT_EQ(o.result.PlainText, "abovebelow");
+        EXPECT_EQ(DrawnText(canvas, "below").Rect.Top, kLine);
+    }
+    struct Case {
+        const char* text;
+        const char* plain;
+    } cases[] = {
+        {"abc<", "abc"},              // a lone "<" at the end is dropped
+        {"abc<b", "abc"},             // and one with a single character
+        {"abc<FONT color=\"red\" x", "abc"},  // no ">": the rest is swallowed
+        {"a<QQ>b</Q>c", "abc"},       // unknown tags have no effect
+        {"a</B", "a"},
+    };
+    for (const Case& c : cases) {
+        TestCanvas canvas;
+        const Outcome o = Layout(canvas, c.text, MarkupPaintProfile());
+        EXPECT_EQ(o.result.PlainText, c.plain) << c.text;
+    }
+}
+
+class PictureTest : public ::testing::Test {
+protected:
+    TestCanvas canvas;
+    FakeImageList list{3, 16, 16};
+    TMarkupRequest Paint()
+    {
+        TMarkupRequest r = MarkupPaintProfile();
+        r.ImageList = &list;
+        return r;
+    }
+};
+
+TEST_F(PictureTest, ListPictureIsPlacedAndRaisesTheLine)
+{
+    const Outcome o = Layout(canvas, "ab<IMG src=\"idx:1\">cd", Paint());
+    const auto images = canvas.Of(TCanvasCall::kImage);
+    ASSERT_EQ(images.size(), 1u);
+    EXPECT_EQ(images[0].Index, 1);
+    EXPECT_EQ(images[0].X, 1 + 12);
+    EXPECT_EQ(images[0].Y, 0);
+    EXPECT_EQ(DrawnText(canvas, "cd").Rect.Left, 1 + 12 + 16);
+    EXPECT_EQ(DrawnText(canvas, "cd").Rect.Bottom, 16);
+    EXPECT_EQ(o.result.Height, 16);
+    EXPECT_EQ(o.result.Width, 12 + 16 + 12 + 2);
+}
+
+TEST_F(PictureTest, PictureThatDoesNotFitBesideTextBeginsTheNextLine)
+{
+    const Outcome o = Layout(canvas, "aaaaa<IMG src=\"IDX:0\">", Paint(), TRect{0, 0, 41, 100});
+    const auto images = canvas.Of(TCanvasCall::kImage);
+    ASSERT_EQ(images.size(), 1u);
+    EXPECT_EQ(images[0].X, 1);
+    EXPECT_EQ(images[0].Y, kLine);
+    EXPECT_EQ(o.result.Height, kLine + 16);
+}
+
+TEST_F(PictureTest, PictureWiderThanTheLineStaysOnTheCurrentLine)
+{
+    FakeImageList wide(1, 50, 20);
+    TMarkupRequest request = Paint();
+    request.ImageList = &wide;
+    const Outcome o = Layout(canvas, "aa<IMG src=\"IDX:0\">", request, TRect{0, 0, 41, 100});
+    const auto images = canvas.Of(TCanvasCall::kImage);
+    ASSERT_EQ(images.size(), 1u);
+    EXPECT_EQ(images[0].X, 13);
+    EXPECT_EQ(images[0].Y, 0);
+    EXPECT_EQ(o.result.Height, 20);
+}
+
+TEST_F(PictureTest, AlignTopRaisesTheTextAndWrapLetsThePictureOverlap)
+{
+    FakeImageList big(1, 32, 32);
+    TMarkupRequest request = Paint();
+    request.ImageList = &big;
+    {
+        Layout(canvas, "<IMG src=\"IDX:0\" align=\"top\">text", request);
+        EXPECT_EQ(DrawnText(canvas, "text").Rect.Bottom, kLine);
+    }
+    {
+        TestCanvas plain;
+        Layout(plain, "<IMG src=\"IDX:0\">text", request);
+        EXPECT_EQ(DrawnText(plain, "text").Rect.Bottom, 32);
+    }
+    {
+        TestCanvas middle;
+        Layout(middle, "<IMG src=\"IDX:0\" align=\"middle\">text", request);
+        EXPECT_EQ(DrawnText(middle, "text").Rect.Bottom, 32 - (32 - kLine) / 2);
+    }
+    TMarkupRequest measuring = MarkupHitTestProfile(0, 0, true);
+    measuring.ImageList = &big;
+    for (bool measureOnly : {false, true}) {
+        TestCanvas wrap;
+        const Outcome o = Layout(wrap, "<IMG src=\"IDX:0\" wrap>text<BR>next", measureOnly ? measuring : request);
+        EXPECT_EQ(o.result.Height, 2 * kLine) << measureOnly;
+        if (!measureOnly) EXPECT_EQ(DrawnText(wrap, "next").Rect.Top, kLine);
+    }
+}
+
+TEST_F(PictureTest, SizesFollowThePixelsPerInch)
+{
+    canvas.PpiX = 144;
+    canvas.PpiY = 192;
+    const Outcome o = Layout(canvas, "<IMG src=\"IDX:0\">x", Paint());
+    EXPECT_EQ(DrawnText(canvas, "x").Rect.Left, 1 + 24);
+    EXPECT_EQ(o.result.Height, 32);
+}
+
+TEST_F(PictureTest, UnresolvedSourcesTakeNoRoom)
+{
+    for (const char* text : {"a<IMG src=\"IDX:3\">b", "a<IMG src=\"logo\">b", "a<IMG src=\"http://x/y.gif\">b",
+                             "a<IMG>b", "a<IMG src=logo>b"}) {
+        TestCanvas c;
+        const Outcome o = Layout(c, text, Paint());
+        EXPECT_EQ(DrawnText(c, "b").Rect.Left, 7) << text;
+        EXPECT_EQ(o.result.Height, kLine) << text;
+        EXPECT_TRUE(c.Of(TCanvasCall::kImage).empty()) << text;
+    }
+}
+
+TEST_F(PictureTest, SystemIconsSmallAndLarge)
+{
+    canvas.IconIndexes["C:\\Windows"] = 7;
+    Layout(canvas, "<IMG src=\"SSYS:C:\\Windows\"><IMG src=\"LSYS:12\">x", Paint());
+    const auto icons = canvas.Of(TCanvasCall::kIcon);
+    ASSERT_EQ(icons.size(), 2u);
+    EXPECT_EQ(icons[0].Index, 7);
+    EXPECT_FALSE(icons[0].Large);
+    EXPECT_EQ(icons[0].X, 1);
+    EXPECT_EQ(icons[1].Index, 12);
+    EXPECT_TRUE(icons[1].Large);
+    EXPECT_EQ(icons[1].X, 1 + 16);
+    EXPECT_EQ(DrawnText(canvas, "x").Rect.Left, 1 + 16 + 32);
+}
+
+TEST_F(PictureTest, CacheLoadsOnceAndContainerPicturesStretch)
+{
+    FakePictureCache cache;
+    cache.Loadable["RES://LOGO"] = {40, 20};
+    FakePictureContainer container;
+    container.Add("banner", 30, 10);
+    TMarkupRequest request = Paint();
+    request.PictureCache = &cache;
+    request.PictureContainer = &container;
+    const std::string text =
+        "<IMG src=\"RES://LOGO\"><IMG src=\"RES://LOGO\"><IMG src=\"http://web/x.png\">"
+        "<IMG src=\"banner\" width=\"60\" height=\"5\">x";
+    const Outcome o = Layout(canvas, text, request);
+    EXPECT_EQ(cache.Loads, (std::vector<std::string>{"RES://LOGO", "http://web/x.png"}));
+    const auto graphics = canvas.Of(TCanvasCall::kGraphic);
+    ASSERT_EQ(graphics.size(), 3u) << canvas.Log();
+    EXPECT_EQ(graphics[0].Rect, (TRect{1, 0, 41, 20}));
+    EXPECT_EQ(graphics[1].Rect, (TRect{41, 0, 81, 20}));
+    EXPECT_EQ(graphics[2].Text, "banner");
+    EXPECT_TRUE(graphics[2].Stretch);
+    EXPECT_EQ(graphics[2].Rect, (TRect{81, 0, 141, 5}));
+    EXPECT_EQ(DrawnText(canvas, "x").Rect.Left, 141);
+    EXPECT_EQ(o.result.Height, 20);
+}
+
+TEST_F(PictureTest, AnchoredPictureIsHitInBothProfiles)
+{
+    const std::string text = "ab <A href=\"pic\"><IMG src=\"IDX:0\"></A> cd <A href=\"after\">x</A>";
+    TMarkupRequest request = MarkupHitTestProfile(1 + 18 + 8, 8, false);
+    request.ImageList = &list;
+    const Outcome o = Layout(canvas, text, request);
+    EXPECT_TRUE(o.hit);
+    EXPECT_EQ(o.result.AnchorAtPoint, "pic");
+
+    TMarkupRequest after = MarkupHitTestProfile(1 + 18 + 16 + 6 + 18 + 3, 8, false);
+    after.ImageList = &list;
+    TestCanvas second;
+    const Outcome a = Layout(second, text, after);
+    EXPECT_TRUE(a.hit);
+    EXPECT_EQ(a.result.AnchorAtPoint, "after");
+    EXPECT_EQ(a.result.AnchorNumberAtPoint, 2);
+}
+
+TEST_F(PictureTest, HoveredPictureShowsItsAltSource)
+{
+    // The first pass finds the point on the picture; the drawing pass of the same
+    // line then shows the ALT picture, and pictures after it keep their own.
+    const std::string text =
+        "<A href=\"p\"><IMG src=\"IDX:0\" alt=\"idx:2\"></A><IMG src=\"IDX:1\" alt=\"IDX:2\">";
+    TMarkupRequest request = Paint();
+    request.PointX = 8;
+    request.PointY = 8;
+    const Outcome o = Layout(canvas, text, request);
+    EXPECT_TRUE(o.hit);
+    const auto images = canvas.Of(TCanvasCall::kImage);
+    ASSERT_EQ(images.size(), 2u);
+    EXPECT_EQ(images[0].Index, 2);
+    EXPECT_EQ(images[1].Index, 1);
+
+    TestCanvas away;
+    request.PointX = 100;
+    Layout(away, text, request);
+    ASSERT_EQ(away.Of(TCanvasCall::kImage).size(), 2u);
+    EXPECT_EQ(away.Of(TCanvasCall::kImage)[0].Index, 0);
+}
+
+TEST(DrawMarkup, ParagraphBackgroundOnEveryLineUntilItCloses)
+{
+    TestCanvas canvas;
+    Layout(canvas, "<P bgcolor=\"clred\">one<BR>two<BR>three</P>four", MarkupPaintProfile());
+    const auto fills = canvas.Of(TCanvasCall::kFill);
+    ASSERT_EQ(fills.size(), 3u) << canvas.Log();
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(fills[i].Brush, 0x000000FFu);
+        EXPECT_EQ(fills[i].Rect, (TRect{0, i * kLine, 200, (i + 1) * kLine}));
+    }
+    EXPECT_EQ(DrawnText(canvas, "four").Brush, clNone);
+    EXPECT_EQ(DrawnText(canvas, "four").Rect.Top, 3 * kLine);
+
+    // Measuring and hit-testing paint nothing.
+    TestCanvas measuring;
+    Layout(measuring, "<P bgcolor=\"clred\">one<BR>two</P>", MarkupHitTestProfile(0, 0, false));
+    EXPECT_TRUE(measuring.Of(TCanvasCall::kFill).empty());
+}
+
+TEST(DrawMarkup, BodyGradientIn64Bands)
+{
+    struct Case {
+        const char* dir;
+        bool horizontal;
+    } cases[] = {{"", true}, {" dir=\"H\"", true}, {" dir=\"V\"", false}};
+    const TRect bounds{0, 0, 128, 64};
+    for (const Case& c : cases) {
+        TestCanvas canvas;
+        Layout(canvas, std::string("<BODY bgcolor=\"#000000\" bgcolorto=\"#FF0000\"") + c.dir + ">x",
+            MarkupPaintProfile(), bounds);
+        const auto fills = canvas.Of(TCanvasCall::kFill);
+        ASSERT_EQ(fills.size(), 64u) << c.dir;
+        EXPECT_EQ(fills.front().Brush, 0x00000000u);
+        EXPECT_EQ(fills.back().Brush, 0x000000FBu);  // 63/64 of the way to red
+        if (c.horizontal) {
+            EXPECT_EQ(fills[1].Rect, (TRect{2, 0, 5, 64})) << c.dir;
+        } else {
+            EXPECT_EQ(fills[1].Rect, (TRect{0, 1, 128, 3})) << c.dir;
+        }
+        // The text is drawn over the gradient with a transparent brush.
+        EXPECT_EQ(DrawnText(canvas, "x").Brush, clNone);
+    }
+    // Plain body colour fills the rectangle from 2 px left of it; KeepColours keeps it off.
+    TestCanvas plain;
+    Layout(plain, "<BODY bgcolor=\"clyellow\">x", MarkupPaintProfile(), bounds);
+    const auto fills = plain.Of(TCanvasCall::kFill);
+    ASSERT_EQ(fills.size(), 1u);
+    EXPECT_EQ(fills[0].Rect, (TRect{-2, 0, 128, 64}));
+    EXPECT_EQ(DrawnText(plain, "x").Brush, 0x0000FFFFu);
+    TestCanvas kept;
+    TMarkupRequest request = MarkupPaintProfile();
+    request.KeepColours = true;
+    Layout(kept, "<BODY bgcolor=\"clyellow\" bgcolorto=\"clred\">x", request, bounds);
+    EXPECT_TRUE(kept.Of(TCanvasCall::kFill).empty());
+}
+
+TEST(DrawMarkup, BodyPicturesAreClippedToTheBounds)
+{
+    TestCanvas canvas;
+    FakePictureContainer container;
+    container.Add("tile", 50, 40);
+    container.Add("corner", 10, 10);
+    TMarkupRequest request = MarkupPaintProfile();
+    request.PictureContainer = &container;
+    Layout(canvas, "<BODY background=\"tile\" bgtopright=\"corner\">x", request, TRect{0, 0, 120, 60});
+    const auto graphics = canvas.Of(TCanvasCall::kGraphic);
+    ASSERT_EQ(graphics.size(), 3u * 2u + 1u);
+    EXPECT_EQ(graphics[5].Rect, (TRect{100, 40, 150, 80}));
+    EXPECT_EQ(graphics[6].Rect, (TRect{110, 0, 120, 10}));
+    EXPECT_EQ(canvas.Of(TCanvasCall::kClip).size(), 2u);
+    EXPECT_EQ(canvas.Of(TCanvasCall::kClearClip).size(), 2u);
+}
+
+TEST(DrawMarkup, OffsetAndIndentTags)
+{
+    TestCanvas canvas;
+    Layout(canvas, "<OF x=\"30\">ab<BR>cd</OF><BR>ef<IN x=\"50\">gh", MarkupPaintProfile());
+    EXPECT_EQ(DrawnText(canvas, "ab").Rect.Left, 30);   // its own line: the bare value
+    EXPECT_EQ(DrawnText(canvas, "cd").Rect.Left, 31);   // following lines: from their left
+    EXPECT_EQ(DrawnText(canvas, "ef").Rect.Left, 1);
+    EXPECT_EQ(DrawnText(canvas, "gh").Rect.Left, 50);
+}
+
+TEST(DrawMarkup, ProfilesAgreeOnLayout)
+{
+    // The same text measured, hit-tested and painted must come out equally wide
+    // and high, and count its anchors the same.
+    const std::string text =
+        "Start <B>bold <A href=\"a\">anchor one</A></B> and <I>italic</I> words that wrap "
+        "<UL><LI>item <A href=\"b\">two</A><UL><LI>nested</UL><LI>three</UL><P align=\"center\">centred "
+        "<A href=\"c\">three</A> text <Z>hidden <A href=\"z\">z</A></Z>end</P><HR>tail";
+    TestCanvas measure, hit, paint;
+    const Outcome m = Layout(measure, text, MarkupHitTestProfile(0, 0, true), TRect{0, 0, 120, 1000});
+    const Outcome h = Layout(hit, text, MarkupHitTestProfile(0, 0, false), TRect{0, 0, 120, 1000});
+    const Outcome p = Layout(paint, text, MarkupPaintProfile(), TRect{0, 0, 120, 1000});
+    EXPECT_EQ(m.result.Width, p.result.Width);
+    EXPECT_EQ(m.result.Height, p.result.Height);
+    EXPECT_EQ(h.result.Height, p.result.Height);
+    EXPECT_EQ(m.result.AnchorCount, 4);
+    EXPECT_EQ(h.result.AnchorCount, 4);
+    EXPECT_EQ(p.result.AnchorCount, 4);
+    EXPECT_EQ(m.result.PlainText, p.result.PlainText);
+}
+
+}  // namespace
+}  // namespace dupd
