@@ -2,7 +2,7 @@
 file(GLOB DUPD_WIN32_SOURCES CONFIGURE_DEPENDS ${win32_globs})
 list(FILTER DUPD_WIN32_SOURCES EXCLUDE REGEX "/app/win32/dupd\\.cpp$")
 
-set(DUPD_WIN32_LIBS shell32 ole32 oleaut32 version advapi32 user32 gdi32 comctl32 uuid)
+set(DUPD_WIN32_LIBS shell32 ole32 oleaut32 version advapi32 user32 gdi32 comctl32 uuid gdiplus)
 add_compile_definitions(WINVER=0x0601 _WIN32_WINNT=0x0601 _WIN32_IE=0x0600 NOMINMAX WIN32_LEAN_AND_MEAN STRICT)
 add_link_options(-static -static-libgcc -static-libstdc++)
 
@@ -21,7 +21,7 @@ add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM
 
 file(GLOB DUPD_WIN_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/win/*.cpp)
 if(DUPD_WIN_TESTS)
-  add_executable(dupd_win_tests ${DUPD_WIN_TESTS})
+  add_executable(dupd_win_tests ${DUPD_WIN_TESTS} ${CMAKE_SOURCE_DIR}/tests/win/win_tests_pictures.rc)
   target_link_libraries(dupd_win_tests PRIVATE dupd_win32 gtest gmock)
   target_include_directories(dupd_win_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests/win)
   add_test(NAME win_adapters COMMAND dupd_win_tests)

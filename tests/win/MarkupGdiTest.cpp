@@ -1,0 +1,859 @@
+// The GDI canvas and the markup pictures against the real API: everything is drawn
+// into a white 32-bit memory bitmap whose pixels the tests read back.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <algorithm>
+#include <climits>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "../host/TinyGif.h"
+#include "WinTestSupport.h"
+#include "markup/DrawMarkup.h"
+#include "markup/win32/GdiCanvas.h"
+#include "markup/win32/MarkupPicture.h"
+#include "winenv/win32/Handle.h"
+
+namespace {
+
+using namespace dupd;
+
+// ---------------------------------------------------------------- test surface
+
+struct Pixel {
+    int r, g, b;
+    bool White() const { return r == 255 && g == 255 && b == 255; }
+    bool Dark() const { return r < 96 && g < 96 && b < 96; }
+    bool Reddish() const { return r > 160 && g < 96 && b < 96; }
+    bool Greenish() const { return g > 160 && r < 96 && b < 96; }
+    bool Bluish() const { return b > 160 && r < 96 && g < 96; }
+};
+
+// A top-down 32-bit DIB section selected into a memory DC, filled white.
+class Surface {
+public:
+    Surface(int width, int height) : width_(width), height_(height), dc_(::CreateCompatibleDC(nullptr))
+    {
+        BITMAPINFO info{};
+        info.bmiHeader.biSize = sizeof info.bmiHeader;
+        info.bmiHeader.biWidth = width;
+        info.bmiHeader.biHeight = -height;
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        info.bmiHeader.biCompression = BI_RGB;
+        void* bits = nullptr;
+        bitmap_.reset(::CreateDIBSection(dc_.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+        bits_ = static_cast<std::uint32_t*>(bits);
+        old_ = ::SelectObject(dc_.get(), bitmap_.get());
+        Clear();
+    }
+    ~Surface() { ::SelectObject(dc_.get(), old_); }
+
+    HDC dc() const { return dc_.get(); }
+    bool ok() const { return bits_ != nullptr; }
+
+    void Clear()
+    {
+        ::GdiFlush();
+        for (int i = 0; i < width_ * height_; ++i) bits_[i] = 0x00FFFFFF;
+    }
+    Pixel At(int x, int y) const
+    {
+        ::GdiFlush();
+        const std::uint32_t v = bits_[y * width_ + x];
+        return Pixel{static_cast<int>((v >> 16) & 0xFF), static_cast<int>((v >> 8) & 0xFF), static_cast<int>(v & 0xFF)};
+    }
+    // Pixels inside [left, right) x [top, bottom) that satisfy `test`.
+    int Count(const TRect& r, const std::function<bool(const Pixel&)>& test) const
+    {
+        int n = 0;
+        for (int y = std::max(0, r.Top); y < std::min(height_, r.Bottom); ++y)
+            for (int x = std::max(0, r.Left); x < std::min(width_, r.Right); ++x)
+                if (test(At(x, y))) ++n;
+        return n;
+    }
+    int NonWhite(const TRect& r) const
+    {
+        return Count(r, [](const Pixel& p) { return !p.White(); });
+    }
+    TRect All() const { return TRect{0, 0, width_, height_}; }
+
+private:
+    int width_, height_;
+    UniqueMemoryDc dc_;
+    UniqueBitmap bitmap_;
+    std::uint32_t* bits_ = nullptr;
+    HGDIOBJ old_ = nullptr;
+};
+
+TRect Outside(const TRect& inner, const TRect& all, int side)
+{
+    switch (side) {
+    case 0: return TRect{all.Left, all.Top, all.Right, inner.Top};      // above
+    case 1: return TRect{all.Left, inner.Bottom, all.Right, all.Bottom};  // below
+    case 2: return TRect{all.Left, inner.Top, inner.Left, inner.Bottom};  // left
+    default: return TRect{inner.Right, inner.Top, all.Right, inner.Bottom};  // right
+    }
+}
+
+int NonWhiteOutside(const Surface& s, const TRect& inner)
+{
+    int n = 0;
+    for (int side = 0; side < 4; ++side) n += s.NonWhite(Outside(inner, s.All(), side));
+    return n;
+}
+
+// An uncompressed 24-bit bitmap file of one colour.
+ByteVector SolidBmp(int width, int height, std::uint8_t r, std::uint8_t g, std::uint8_t b)
+{
+    const int stride = (width * 3 + 3) & ~3;
+    const std::uint32_t pixels = static_cast<std::uint32_t>(stride * height);
+    ByteVector out;
+    auto put16 = [&](std::uint32_t v) {
+        out.push_back(v & 0xFF);
+        out.push_back((v >> 8) & 0xFF);
+    };
+    auto put32 = [&](std::uint32_t v) {
+        put16(v & 0xFFFF);
+        put16(v >> 16);
+    };
+    out.push_back('B');
+    out.push_back('M');
+    put32(54 + pixels);
+    put32(0);
+    put32(54);
+    put32(40);
+    put32(static_cast<std::uint32_t>(width));
+    put32(static_cast<std::uint32_t>(height));
+    put16(1);
+    put16(24);
+    put32(0);
+    put32(pixels);
+    put32(2835);
+    put32(2835);
+    put32(0);
+    put32(0);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            out.push_back(b);
+            out.push_back(g);
+            out.push_back(r);
+        }
+        for (int p = width * 3; p < stride; ++p) out.push_back(0);
+    }
+    return out;
+}
+
+const std::vector<testgif::Rgb> kGifPalette = {{255, 255, 255}, {255, 0, 0}, {0, 0, 255}, {0, 160, 0}};
+
+TFontState TestFont(int size = 12, std::uint8_t style = 0, TColor color = clBlack)
+{
+    TFontState f;
+    f.Name = "Tahoma";
+    f.Size = size;
+    f.Style = style;
+    f.Color = color;
+    return f;
+}
+
+const unsigned kLineFlags = dt::kBottom | dt::kSingleLine | dt::kNoPrefix;
+
+// ---------------------------------------------------------------- canvas: text
+
+TEST(GdiCanvas, DrawsTextOnlyInsideItsRectangle)
+{
+    Surface s(300, 100);
+    ASSERT_TRUE(s.ok());
+    GdiCanvas canvas(s.dc());
+    canvas.SetFont(TestFont());
+    canvas.SetBackgroundTransparent();
+
+    const int width = canvas.TextWidth("Markup text");
+    const int height = canvas.TextHeight("Markup text");
+    ASSERT_GT(width, 20);
+    ASSERT_GT(height, 8);
+
+    TRect r{40, 20, 40 + width, 20 + height};
+    canvas.DrawText("Markup text", r, kLineFlags);
+    EXPECT_GT(s.Count(r, [](const Pixel& p) { return p.Dark(); }), 20);
+    EXPECT_EQ(NonWhiteOutside(s, r), 0);
+}
+
+TEST(GdiCanvas, CalculatingARectangleMeasuresWithoutDrawing)
+{
+    Surface s(300, 100);
+    GdiCanvas canvas(s.dc());
+    canvas.SetFont(TestFont());
+    TRect r{10, 10, 290, 90};
+    const int height = canvas.DrawText("Measured only", r, kLineFlags | dt::kCalcRect);
+    EXPECT_EQ(r.Left, 10);
+    EXPECT_EQ(r.Width(), canvas.TextWidth("Measured only"));
+    EXPECT_EQ(height, canvas.TextHeight("Measured only"));
+    EXPECT_EQ(s.NonWhite(s.All()), 0);
+
+    // Drawn bottom-aligned, the answer is still the text's height.
+    TRect drawn{10, 10, 290, 90};
+    EXPECT_EQ(canvas.DrawText("Drawn", drawn, kLineFlags), canvas.TextHeight("Drawn"));
+}
+
+TEST(GdiCanvas, EndEllipsisCutsTextToItsRectangle)
+{
+    Surface s(300, 60);
+    GdiCanvas canvas(s.dc());
+    canvas.SetFont(TestFont());
+    const std::string text = "A rather long piece of text that cannot fit";
+    ASSERT_GT(canvas.TextWidth(text), 100);
+    TRect r{0, 0, 100, 40};
+    canvas.DrawText(text, r, kLineFlags | dt::kEndEllipsis);
+    EXPECT_GT(s.NonWhite(TRect{0, 0, 100, 40}), 0);
+    EXPECT_EQ(s.NonWhite(TRect{100, 0, 300, 60}), 0);
+}
+
+TEST(GdiCanvas, FontStateChangesTheMetrics)
+{
+    Surface s(10, 10);
+    GdiCanvas canvas(s.dc());
+    canvas.SetFont(TestFont(10));
+    const int baseWidth = canvas.TextWidth("Wide words");
+    const int baseHeight = canvas.TextHeight("gh");
+
+    canvas.SetFont(TestFont(20));
+    EXPECT_GT(canvas.TextHeight("gh"), baseHeight * 3 / 2) << "size in points";
+    canvas.SetFont(TestFont(10, fsBold));
+    EXPECT_GT(canvas.TextWidth("Wide words"), baseWidth) << "bold";
+    canvas.SetFont(TestFont(10));
+    EXPECT_EQ(canvas.TextWidth("Wide words"), baseWidth) << "back to the plain font";
+
+    // The font tag's sizes follow the device's resolution: 72 points are one inch.
+    canvas.SetFont(TestFont(72));
+    const int inch = canvas.PixelsPerInchY();
+    EXPECT_GE(canvas.TextHeight("gh"), inch * 9 / 10);
+    EXPECT_EQ(canvas.Font().Size, 72);
+}
+
+TEST(GdiCanvas, TextTakesTheFontColourAndSolidBrushesGiveItABackground)
+{
+    Surface s(300, 120);
+    GdiCanvas canvas(s.dc());
+    canvas.SetFont(TestFont(14, fsBold, 0x000000FF));
+    canvas.SetBackgroundTransparent();
+    TRect red{5, 5, 295, 40};
+    canvas.DrawText("RED TEXT", red, kLineFlags);
+    EXPECT_GT(s.Count(red, [](const Pixel& p) { return p.Reddish(); }), 10);
+    EXPECT_EQ(s.Count(s.All(), [](const Pixel& p) { return p.Bluish(); }), 0);
+
+    // A system colour number draws in the system's colour.
+    canvas.SetFont(TestFont(14, fsBold, 0xFF000008));
+    const COLORREF windowText = ::GetSysColor(COLOR_WINDOWTEXT);
+    TRect sys{5, 45, 295, 80};
+    canvas.DrawText("SYSTEM", sys, kLineFlags);
+    EXPECT_GT(s.Count(sys,
+                      [&](const Pixel& p) {
+                          return p.r == GetRValue(windowText) && p.g == GetGValue(windowText) &&
+                                 p.b == GetBValue(windowText);
+                      }),
+              10);
+
+    // With a solid brush the text cell is filled; transparent again without one.
+    canvas.SetBrushColor(0x00FF0000);
+    TRect highlighted{5, 85, 295, 118};
+    canvas.DrawText("HI", highlighted, kLineFlags);
+    EXPECT_GT(s.Count(highlighted, [](const Pixel& p) { return p.Bluish(); }), 100);
+    canvas.SetBrushColor(clNone);
+    EXPECT_EQ(canvas.BrushColor(), clNone);
+    s.Clear();
+    canvas.DrawText("HI", highlighted, kLineFlags);
+    EXPECT_EQ(s.Count(s.All(), [](const Pixel& p) { return p.Bluish(); }), 0);
+}
+
+// ---------------------------------------------------------------- canvas: shapes
+
+TEST(GdiCanvas, FillFrameAndLinesUseTheBrushAndThePen)
+{
+    Surface s(100, 100);
+    GdiCanvas canvas(s.dc());
+
+    canvas.SetBrushColor(clNone);
+    canvas.FillRect(TRect{0, 0, 100, 100});
+    EXPECT_EQ(s.NonWhite(s.All()), 0) << "a transparent brush fills nothing";
+
+    canvas.SetBrushColor(0x0000FF00);
+    canvas.FillRect(TRect{10, 10, 30, 20});
+    EXPECT_EQ(s.Count(s.All(), [](const Pixel& p) { return p.Greenish(); }), 20 * 10);
+    EXPECT_TRUE(s.At(10, 10).Greenish());
+    EXPECT_TRUE(s.At(29, 19).Greenish());
+
+    s.Clear();
+    canvas.SetPenColor(0x000000FF);
+    canvas.SetPenWidth(1);
+    canvas.FrameRect(TRect{40, 40, 60, 60});
+    EXPECT_TRUE(s.At(40, 40).Reddish());
+    EXPECT_TRUE(s.At(59, 50).Reddish());
+    EXPECT_TRUE(s.At(50, 50).White()) << "a frame leaves the inside alone, whatever the brush";
+
+    s.Clear();
+    canvas.MoveTo(0, 90);
+    canvas.LineTo(100, 90);
+    EXPECT_EQ(s.Count(TRect{0, 90, 100, 91}, [](const Pixel& p) { return p.Reddish(); }), 100);
+    canvas.SetPenWidth(3);
+    canvas.MoveTo(50, 0);
+    canvas.LineTo(50, 80);
+    EXPECT_TRUE(s.At(49, 40).Reddish());
+    EXPECT_TRUE(s.At(51, 40).Reddish());
+    EXPECT_EQ(canvas.PenWidth(), 3);
+    EXPECT_EQ(canvas.PenColor(), 0x000000FFu);
+}
+
+TEST(GdiCanvas, ClippingLimitsDrawingUntilCleared)
+{
+    Surface s(100, 100);
+    GdiCanvas canvas(s.dc());
+    canvas.SetBrushColor(0x00FF0000);
+    canvas.SetClipRect(TRect{20, 20, 40, 40});
+    canvas.FillRect(s.All());
+    EXPECT_EQ(s.NonWhite(s.All()), 20 * 20);
+    EXPECT_EQ(NonWhiteOutside(s, TRect{20, 20, 40, 40}), 0);
+
+    canvas.ClearClip();
+    s.Clear();
+    canvas.FillRect(s.All());
+    EXPECT_EQ(s.NonWhite(s.All()), 100 * 100);
+}
+
+TEST(GdiCanvas, ClearingTheClipGivesBackTheRegionTheDcHad)
+{
+    Surface s(100, 100);
+    UniqueRegion outer(::CreateRectRgn(0, 0, 50, 100));
+    ::SelectClipRgn(s.dc(), outer.get());
+    {
+        GdiCanvas canvas(s.dc());
+        canvas.SetBrushColor(0x00FF0000);
+        canvas.SetClipRect(TRect{10, 10, 20, 20});
+        canvas.ClearClip();
+        canvas.FillRect(s.All());
+    }
+    EXPECT_EQ(s.NonWhite(TRect{0, 0, 50, 100}), 50 * 100);
+    EXPECT_EQ(s.NonWhite(TRect{50, 0, 100, 100}), 0);
+}
+
+TEST(GdiCanvas, FocusRectangleAndRoundedRectangleDraw)
+{
+    Surface s(100, 100);
+    GdiCanvas canvas(s.dc());
+    canvas.DrawFocusRect(TRect{10, 10, 40, 40});
+    EXPECT_GT(s.NonWhite(TRect{10, 10, 40, 11}), 5);
+    EXPECT_EQ(s.NonWhite(TRect{12, 12, 38, 38}), 0);
+
+    s.Clear();
+    canvas.SetPenColor(0x000000FF);
+    canvas.SetBrushColor(0x0000FF00);
+    canvas.RoundRect(TRect{50, 50, 90, 90}, 10, 10);
+    EXPECT_TRUE(s.At(70, 70).Greenish());
+    EXPECT_TRUE(s.At(70, 50).Reddish());
+    EXPECT_TRUE(s.At(50, 50).White()) << "the corner is rounded off";
+}
+
+TEST(GdiCanvas, ResolutionAndColourNumbers)
+{
+    Surface s(10, 10);
+    GdiCanvas canvas(s.dc());
+    EXPECT_EQ(canvas.PixelsPerInchX(), ::GetDeviceCaps(s.dc(), LOGPIXELSX));
+    EXPECT_EQ(canvas.PixelsPerInchY(), ::GetDeviceCaps(s.dc(), LOGPIXELSY));
+    EXPECT_GT(canvas.PixelsPerInchY(), 0);
+
+    struct Case {
+        TColor in;
+        TColor out;
+    };
+    const Case cases[] = {
+        {0x00123456, 0x00123456},
+        {0x00000000, 0x00000000},
+        {0xFF00000D, static_cast<TColor>(::GetSysColor(COLOR_HIGHLIGHT))},
+        {0xFF000005, static_cast<TColor>(::GetSysColor(COLOR_WINDOW))},
+        {0xFF00000F, static_cast<TColor>(::GetSysColor(COLOR_BTNFACE))},
+    };
+    for (const Case& c : cases) EXPECT_EQ(canvas.ToRGB(c.in), c.out) << std::hex << c.in;
+}
+
+TEST(GdiCanvas, PutsTheDcsOwnObjectsBack)
+{
+    Surface s(10, 10);
+    HGDIOBJ font = ::GetCurrentObject(s.dc(), OBJ_FONT);
+    HGDIOBJ brush = ::GetCurrentObject(s.dc(), OBJ_BRUSH);
+    HGDIOBJ pen = ::GetCurrentObject(s.dc(), OBJ_PEN);
+    {
+        GdiCanvas canvas(s.dc());
+        canvas.SetFont(TestFont(20, fsItalic));
+        canvas.SetBrushColor(0x00FF0000);
+        canvas.SetPenColor(0x000000FF);
+        EXPECT_NE(::GetCurrentObject(s.dc(), OBJ_FONT), font);
+    }
+    EXPECT_EQ(::GetCurrentObject(s.dc(), OBJ_FONT), font);
+    EXPECT_EQ(::GetCurrentObject(s.dc(), OBJ_BRUSH), brush);
+    EXPECT_EQ(::GetCurrentObject(s.dc(), OBJ_PEN), pen);
+}
+
+// ---------------------------------------------------------------- canvas: system icons
+
+std::string WindowsFolder()
+{
+    char path[MAX_PATH] = {};
+    ::GetWindowsDirectoryA(path, MAX_PATH);
+    return path;
+}
+
+TEST(GdiCanvas, SystemIconsByPathDraw)
+{
+    struct Case {
+        const char* what;
+        std::string path;
+    };
+    const Case cases[] = {
+        {"an existing folder", WindowsFolder()},
+        {"a missing file, by its type", "C:\\no such folder\\missing file.txt"},
+    };
+    for (bool large : {false, true}) {
+        Surface s(100, 100);
+        GdiCanvas canvas(s.dc());
+        const int size = canvas.SystemIconSize(large);
+        EXPECT_EQ(size, ::GetSystemMetrics(large ? SM_CXICON : SM_CXSMICON));
+        for (const Case& c : cases) {
+            s.Clear();
+            const int index = canvas.SystemIconIndex(c.path, large);
+            EXPECT_GE(index, 0) << c.what;
+            canvas.DrawSystemIcon(index, large, 10, 10);
+            const TRect icon{10, 10, 10 + size, 10 + size};
+            EXPECT_GT(s.NonWhite(icon), size) << c.what << (large ? " (large)" : " (small)");
+            EXPECT_EQ(NonWhiteOutside(s, icon), 0) << c.what;
+        }
+    }
+}
+
+TEST(GdiCanvas, ScaledSystemIconFillsTheLargerRectangle)
+{
+    Surface s(100, 100);
+    GdiCanvas canvas(s.dc());
+    const int index = canvas.SystemIconIndex(WindowsFolder(), false);
+    const int size = canvas.SystemIconSize(false);
+    const TRect target{0, 0, size * 3, size * 3};
+    canvas.DrawSystemIconScaled(index, false, target);
+    // Stretched three times: part of the icon lies beyond its natural size.
+    EXPECT_GT(s.NonWhite(TRect{size, size, size * 3, size * 3}), size);
+    EXPECT_EQ(NonWhiteOutside(s, target), 0);
+}
+
+// ---------------------------------------------------------------- pictures
+
+TEST(MarkupPicture, DecodesABitmapAndDrawsItAtNaturalSizeOrStretched)
+{
+    TMarkupPicture picture;
+    int changes = 0;
+    picture.OnChange = [&](TMarkupPicture&) { ++changes; };
+    EXPECT_TRUE(picture.Empty());
+    EXPECT_EQ(picture.Width(), 0);
+
+    const ByteVector bmp = SolidBmp(6, 4, 255, 0, 0);
+    std::istringstream in(std::string(bmp.begin(), bmp.end()));
+    picture.LoadFromStream(&in);
+    EXPECT_EQ(changes, 1);
+    ASSERT_FALSE(picture.Empty());
+    EXPECT_EQ(picture.Width(), 6);
+    EXPECT_EQ(picture.Height(), 4);
+    EXPECT_EQ(picture.LayoutWidth(), 6) << "not a GIF: the picture's own size";
+    EXPECT_EQ(picture.FrameCount(), -1);
+
+    Surface s(100, 100);
+    GdiCanvas canvas(s.dc());
+    picture.Draw(canvas, TRect{10, 20, 90, 90});
+    EXPECT_EQ(s.Count(s.All(), [](const Pixel& p) { return p.Reddish(); }), 6 * 4);
+    EXPECT_TRUE(s.At(10, 20).Reddish());
+    EXPECT_TRUE(s.At(15, 23).Reddish());
+
+    s.Clear();
+    picture.SetStretch(true);
+    picture.Draw(canvas, TRect{10, 20, 40, 40});
+    EXPECT_EQ(s.Count(s.All(), [](const Pixel& p) { return p.Reddish(); }), 30 * 20);
+
+    std::ostringstream out;
+    picture.SaveToStream(out);
+    EXPECT_EQ(out.str(), std::string(bmp.begin(), bmp.end()));
+}
+
+TEST(MarkupPicture, PixelsPerInchScaleTheReportedSize)
+{
+    TMarkupPicture picture;
+    picture.LoadFromBytes(SolidBmp(96, 48, 0, 0, 0));
+    picture.SetPixelsPerInch(192, 48);
+    EXPECT_EQ(picture.Width(), 192);
+    EXPECT_EQ(picture.Height(), 24);
+}
+
+TEST(MarkupPicture, UndecodableDataRaisesTheLoaderMessage)
+{
+    TMarkupPicture picture;
+    const ByteVector junk = {'n', 'o', 't', ' ', 'a', ' ', 'p', 'i', 'c', 't', 'u', 'r', 'e'};
+    try {
+        picture.LoadFromBytes(junk);
+        FAIL() << "no error for junk";
+    } catch (const EInvalidGraphic& e) {
+        EXPECT_STREQ(e.what(), "Could not load image. Invalid format");
+    }
+    EXPECT_FALSE(picture.Decoded());
+
+    std::istream* none = nullptr;
+    picture.LoadFromStream(none);  // nothing happens
+}
+
+TEST(MarkupPicture, FileLoadsNeverFailButLeaveThePictureEmpty)
+{
+    wintest::ScratchDir dir("picture");
+    const ByteVector bmp = SolidBmp(3, 3, 0, 0, 255);
+    wintest::WriteWholeFile(dir.File("good.bmp"), std::string(bmp.begin(), bmp.end()));
+    wintest::WriteWholeFile(dir.File("junk.bmp"), "certainly not a picture");
+
+    struct Case {
+        std::string path;
+        bool loaded;
+    };
+    const Case cases[] = {
+        {dir.File("good.bmp"), true},
+        {dir.File("junk.bmp"), false},
+        {dir.File("missing.bmp"), false},
+    };
+    for (const Case& c : cases) {
+        TMarkupPicture picture;
+        picture.LoadFromBytes(SolidBmp(2, 2, 0, 0, 0));  // a previous picture is dropped on failure
+        EXPECT_NO_THROW(picture.LoadFromFile(c.path)) << c.path;
+        EXPECT_EQ(!picture.Empty(), c.loaded) << c.path;
+        EXPECT_EQ(picture.Decoded(), c.loaded) << c.path;
+        if (c.loaded) EXPECT_EQ(picture.Width(), 3);
+    }
+
+    TMarkupPicture byUrl;
+    byUrl.LoadFromURL("file://" + dir.File("good.bmp"));
+    EXPECT_FALSE(byUrl.Empty());
+    EXPECT_EQ(byUrl.Width(), 3);
+    EXPECT_EQ(byUrl.SourceURL(), "file://" + dir.File("good.bmp"));
+}
+
+TEST(MarkupPicture, ShowsTheSelectedFrameOfAnAnimatedGif)
+{
+    // Frame 1 red, frame 2 blue, both covering the whole 8 x 8 screen.
+    const auto gif = testgif::Build(8, 8, kGifPalette, {testgif::Frame{0, 0, 8, 8, 1}, testgif::Frame{0, 0, 8, 8, 2}});
+    TMarkupPicture picture;
+    int frameChanges = 0;
+    picture.OnFrameChange = [&](TMarkupPicture&) { ++frameChanges; };
+    picture.LoadFromBytes(gif.bytes);
+    EXPECT_EQ(picture.FrameCount(), 2);
+    EXPECT_EQ(picture.Width(), 8);
+    EXPECT_EQ(picture.LayoutWidth(), 8);
+
+    Surface s(40, 40);
+    GdiCanvas canvas(s.dc());
+    picture.Draw(canvas, TRect{0, 0, 40, 40});
+    EXPECT_EQ(s.Count(s.All(), [](const Pixel& p) { return p.Reddish(); }), 64);
+    EXPECT_EQ(s.Count(s.All(), [](const Pixel& p) { return p.Bluish(); }), 0);
+
+    picture.SetFrame(2);
+    EXPECT_EQ(frameChanges, 1);
+    s.Clear();
+    picture.Draw(canvas, TRect{0, 0, 40, 40});
+    EXPECT_EQ(s.Count(s.All(), [](const Pixel& p) { return p.Bluish(); }), 64);
+    EXPECT_EQ(s.Count(s.All(), [](const Pixel& p) { return p.Reddish(); }), 0);
+}
+
+TEST(MarkupPicture, AFrameInsideTheScreenReportsItsPlaceAndTheScreenSize)
+{
+    const auto gif = testgif::Build(20, 12, kGifPalette,
+                                    {testgif::Frame{0, 0, 20, 12, 1}, testgif::Frame{5, 3, 4, 2, 2},
+                                     testgif::Frame{0, 0, 20, 12, 3}});
+    TMarkupPicture picture;
+    picture.LoadFromBytes(gif.bytes);
+    EXPECT_EQ(picture.FrameCount(), 3);
+    picture.SetFrame(2);
+    EXPECT_EQ(picture.FrameOffsetX(), 5);
+    EXPECT_EQ(picture.FrameOffsetY(), 3);
+    EXPECT_EQ(picture.FrameWidth(), 4);
+    EXPECT_EQ(picture.LayoutWidth(), 20);
+    EXPECT_EQ(picture.LayoutHeight(), 12);
+    EXPECT_TRUE(picture.Decoded());
+}
+
+TEST(MarkupPicture, LoadsTheProgramsOwnResourceByUrl)
+{
+    for (const char* url : {"RES://MARKUP_TEST_BMP", "res://markup_test_bmp"}) {
+        TMarkupPicture picture;
+        picture.LoadFromURL(url);
+        ASSERT_FALSE(picture.Empty()) << url;
+        EXPECT_EQ(picture.SourceURL(), url);
+        EXPECT_EQ(picture.Width(), 4);
+        EXPECT_EQ(picture.Height(), 4);
+
+        Surface s(20, 20);
+        GdiCanvas canvas(s.dc());
+        picture.Draw(canvas, TRect{2, 2, 20, 20});
+        EXPECT_EQ(s.Count(s.All(), [](const Pixel& p) { return p.Greenish(); }), 16) << url;
+    }
+
+    TMarkupPicture missing;
+    missing.LoadFromURL("RES://NO_SUCH_PICTURE");
+    EXPECT_TRUE(missing.Empty());
+    EXPECT_EQ(missing.SourceURL(), "RES://NO_SUCH_PICTURE");
+
+    TMarkupPicture junk;
+    EXPECT_THROW(junk.LoadFromURL("RES://MARKUP_TEST_JUNK"), EInvalidGraphic);
+}
+
+TEST(MarkupPicture, OtherUrlsLoadNothing)
+{
+    TMarkupPicture synchronous;
+    synchronous.SetAsynchronous(false);
+    synchronous.LoadFromURL("http://example.invalid/picture.gif");
+    EXPECT_TRUE(synchronous.Empty());
+    EXPECT_EQ(synchronous.SourceURL(), "http://example.invalid/picture.gif");
+    EXPECT_EQ(synchronous.RequestedURL(), "http://example.invalid/picture.gif");
+    EXPECT_FALSE(synchronous.DownloadBusy());
+
+    TMarkupPicture asynchronous;
+    asynchronous.LoadFromURL("http://example.invalid/picture.gif");
+    EXPECT_TRUE(asynchronous.Empty());
+    EXPECT_TRUE(asynchronous.DownloadBusy());
+    EXPECT_EQ(asynchronous.RequestedURL(), "http://example.invalid/picture.gif");
+    EXPECT_EQ(asynchronous.SourceURL(), "");
+    asynchronous.LoadFromURL("http://example.invalid/other.gif");
+    EXPECT_EQ(asynchronous.RequestedURL(), "http://example.invalid/picture.gif") << "one download at a time";
+}
+
+TEST(MarkupPicture, AssignCopiesTheDataAndRestartsAtTheFirstFrame)
+{
+    const auto gif = testgif::Build(8, 8, kGifPalette, {testgif::Frame{0, 0, 8, 8, 1}, testgif::Frame{0, 0, 8, 8, 2}});
+    TMarkupPicture source;
+    source.LoadFromBytes(gif.bytes);
+
+    TMarkupPicture copy;
+    copy.LoadFromBytes(SolidBmp(2, 2, 0, 0, 0));
+    copy.SetFrame(2);
+    int changes = 0;
+    copy.OnChange = [&](TMarkupPicture&) { ++changes; };
+    copy.Assign(&source);
+    EXPECT_EQ(changes, 1);
+    EXPECT_EQ(copy.Frame(), 1);
+    EXPECT_EQ(copy.Data(), gif.bytes);
+    EXPECT_TRUE(copy.Decoded());
+    EXPECT_EQ(copy.FrameCount(), 2);
+
+    copy.Assign(nullptr);
+    EXPECT_TRUE(copy.Empty());
+    EXPECT_TRUE(copy.Data().empty());
+    EXPECT_FALSE(copy.Decoded());
+}
+
+TEST(PictureCache, ReusesALoadedPictureAndKeepsUnloadableEntriesEmpty)
+{
+    TPictureCache cache;
+    EXPECT_EQ(cache.Find("RES://MARKUP_TEST_BMP"), nullptr);
+    IMarkupGraphic* first = cache.AddAndLoad("RES://MARKUP_TEST_BMP");
+    ASSERT_NE(first, nullptr);
+    EXPECT_FALSE(first->Empty());
+    EXPECT_EQ(first->Width(), 4);
+    EXPECT_EQ(cache.Find("RES://MARKUP_TEST_BMP"), first);
+    EXPECT_EQ(cache.Find("res://MARKUP_TEST_BMP"), nullptr) << "lookups are case-sensitive";
+
+    IMarkupGraphic* web = cache.AddAndLoad("http://example.invalid/logo.gif");
+    ASSERT_NE(web, nullptr);
+    EXPECT_TRUE(web->Empty());
+    EXPECT_FALSE(cache.Item(1).DownloadBusy()) << "the cache loads synchronously";
+    EXPECT_EQ(cache.Find("http://example.invalid/logo.gif"), web);
+
+    IMarkupGraphic* junk = nullptr;
+    EXPECT_NO_THROW(junk = cache.AddAndLoad("RES://MARKUP_TEST_JUNK"));
+    ASSERT_NE(junk, nullptr);
+    EXPECT_TRUE(junk->Empty());
+    EXPECT_EQ(cache.Find("RES://MARKUP_TEST_JUNK"), junk);
+    EXPECT_EQ(cache.Count(), 3u);
+    EXPECT_EQ(cache.Find("RES://MARKUP_TEST_BMP"), first);
+}
+
+// ---------------------------------------------------------------- the engine on GDI
+
+struct Box {
+    int left = INT_MAX, top = INT_MAX, right = -1, bottom = -1;  // inclusive
+    int count = 0;
+    bool Empty() const { return count == 0; }
+};
+
+Box Where(const Surface& s, const TRect& r, const std::function<bool(const Pixel&)>& test)
+{
+    Box b;
+    for (int y = r.Top; y < r.Bottom; ++y)
+        for (int x = r.Left; x < r.Right; ++x)
+            if (test(s.At(x, y))) {
+                b.left = std::min(b.left, x);
+                b.right = std::max(b.right, x);
+                b.top = std::min(b.top, y);
+                b.bottom = std::max(b.bottom, y);
+                ++b.count;
+            }
+    return b;
+}
+
+TEST(DrawMarkupOnGdi, LinksAreDrawnInTheLinkColourAndHitWhereTheyAre)
+{
+    Surface s(400, 60);
+    GdiCanvas canvas(s.dc());
+    canvas.SetFont(TestFont(10));
+    const TRect bounds{0, 0, 400, 60};
+    const std::string text = "Plain words <A HREF=\"help:topic\">the link</A> after";
+    const int linkStart = 1 + canvas.TextWidth("Plain words ");
+    const int linkEnd = linkStart + canvas.TextWidth("the link");
+
+    TMarkupResult painted;
+    EXPECT_FALSE(DrawMarkup(canvas, text, bounds, MarkupPaintProfile(), painted));
+    EXPECT_EQ(painted.AnchorCount, 1);
+
+    const Box link = Where(s, s.All(), [](const Pixel& p) { return p.Bluish(); });
+    ASSERT_GT(link.count, 20) << "the link is drawn in the link colour";
+    EXPECT_GE(link.left, linkStart - 1);
+    EXPECT_LE(link.right, linkEnd + 1);
+    EXPECT_GE(link.right - link.left, (linkEnd - linkStart) * 3 / 4) << "underlined across its width";
+    EXPECT_GT(s.Count(TRect{0, 0, linkStart - 1, 60}, [](const Pixel& p) { return p.Dark(); }), 10)
+        << "plain text keeps the font colour";
+    EXPECT_GT(s.Count(TRect{linkEnd + 2, 0, 400, 60}, [](const Pixel& p) { return p.Dark(); }), 10)
+        << "the font colour comes back after the link";
+    EXPECT_EQ(s.Count(TRect{linkEnd + 2, 0, 400, 60}, [](const Pixel& p) { return p.Bluish(); }), 0);
+
+    // Hit-testing with the same metrics finds the link where it was drawn.
+    const int midX = (link.left + link.right) / 2;
+    const int midY = (link.top + link.bottom) / 2;
+    TMarkupResult onLink;
+    EXPECT_TRUE(DrawMarkup(canvas, text, bounds, MarkupHitTestProfile(midX, midY, false), onLink));
+    EXPECT_EQ(onLink.AnchorAtPoint, "help:topic");
+    EXPECT_EQ(onLink.AnchorNumberAtPoint, 1);
+    TMarkupResult offLink;
+    EXPECT_FALSE(DrawMarkup(canvas, text, bounds, MarkupHitTestProfile(linkStart / 2, midY, false), offLink));
+    EXPECT_EQ(offLink.AnchorAtPoint, "");
+}
+
+TEST(DrawMarkupOnGdi, BulletsStandAtTheirListLevel)
+{
+    Surface s(300, 120);
+    GdiCanvas canvas(s.dc());
+    canvas.SetFont(TestFont(10));
+    const int lineHeight = canvas.TextHeight("gh");
+    TMarkupResult painted;
+    DrawMarkup(canvas, "<UL><LI>One<UL><LI>Two</UL><LI>Three</UL>", TRect{0, 0, 300, 120}, MarkupPaintProfile(),
+               painted);
+
+    // Line 0 ends at the list tag, line 1 at the nested one; each item has a line.
+    struct Case {
+        const char* item;
+        int line;
+        int level;
+    };
+    const Case cases[] = {{"One", 1, 1}, {"Two", 2, 2}, {"Three", 3, 1}};
+    EXPECT_EQ(painted.Height, 4 * lineHeight);
+    EXPECT_EQ(s.NonWhite(TRect{0, 0, 300, lineHeight}), 0);
+    for (const Case& c : cases) {
+        const int top = c.line * lineHeight;
+        const int bulletLeft = 1 + (c.level - 1) * 12;
+        EXPECT_GT(s.NonWhite(TRect{bulletLeft, top, bulletLeft + 12, top + lineHeight}), 0) << c.item << ": bullet";
+        if (c.level > 1) EXPECT_EQ(s.NonWhite(TRect{0, top, bulletLeft, top + lineHeight}), 0) << c.item;
+        const Box text = Where(s, TRect{bulletLeft + 12, top, 300, top + lineHeight}, [](const Pixel& p) { return p.Dark(); });
+        EXPECT_GT(text.count, 5) << c.item << ": text after the bullet";
+        EXPECT_LT(text.right, bulletLeft + 12 + canvas.TextWidth(c.item) + 2) << c.item;
+    }
+}
+
+TEST(DrawMarkupOnGdi, BodyGradientRunsAcrossTheBounds)
+{
+    struct Case {
+        const char* markup;
+        bool horizontal;
+    };
+    const Case cases[] = {
+        {"<BODY BGCOLOR=\"#ff0000\" BGCOLORTO=\"#0000ff\">Text", true},
+        {"<BODY BGCOLOR=\"clRed\" BGCOLORTO=\"clBlue\" DIR=\"V\">Text", false},
+    };
+    for (const Case& c : cases) {
+        Surface s(256, 128);
+        GdiCanvas canvas(s.dc());
+        canvas.SetFont(TestFont(10));
+        TMarkupResult painted;
+        DrawMarkup(canvas, c.markup, s.All(), MarkupPaintProfile(), painted);
+        const Pixel first = c.horizontal ? s.At(1, 100) : s.At(128, 1);
+        const Pixel last = c.horizontal ? s.At(254, 100) : s.At(128, 126);
+        const Pixel across = c.horizontal ? s.At(128, 126) : s.At(254, 100);
+        EXPECT_TRUE(first.Reddish()) << c.markup;
+        EXPECT_TRUE(last.Bluish()) << c.markup;
+        const Pixel middle = c.horizontal ? s.At(128, 100) : s.At(128, 64);
+        EXPECT_GT(middle.r, 64) << c.markup;
+        EXPECT_GT(middle.b, 64) << c.markup;
+        EXPECT_LT(middle.r, 192) << c.markup;
+        // The other axis is uniform.
+        EXPECT_EQ(c.horizontal ? s.At(128, 1).r : s.At(1, 64).r, c.horizontal ? across.r : middle.r) << c.markup;
+    }
+
+    // Measuring and hit-testing keep the markup's colours out.
+    Surface s(256, 64);
+    GdiCanvas canvas(s.dc());
+    TMarkupResult measured;
+    DrawMarkup(canvas, cases[0].markup, s.All(), MarkupHitTestProfile(5, 5, false), measured);
+    EXPECT_EQ(s.NonWhite(s.All()), 0);
+}
+
+TEST(DrawMarkupOnGdi, ParagraphBackgroundFillsTheBandOfItsLines)
+{
+    Surface s(200, 60);
+    GdiCanvas canvas(s.dc());
+    canvas.SetFont(TestFont(10));
+    const int lineHeight = canvas.TextHeight("gh");
+    TMarkupResult painted;
+    DrawMarkup(canvas, "<P BGCOLOR=\"#00ff00\">Green band</P>", s.All(), MarkupPaintProfile(), painted);
+    EXPECT_TRUE(s.At(0, lineHeight / 2).Greenish());
+    EXPECT_TRUE(s.At(199, lineHeight / 2).Greenish());
+    EXPECT_EQ(s.Count(TRect{0, lineHeight + 2, 200, 60}, [](const Pixel& p) { return p.Greenish(); }), 0);
+    EXPECT_GT(s.Count(TRect{0, 0, 200, lineHeight}, [](const Pixel& p) { return p.Dark(); }), 10);
+}
+
+TEST(DrawMarkupOnGdi, PicturesComeFromTheCacheAndSystemIcons)
+{
+    Surface s(200, 80);
+    GdiCanvas canvas(s.dc());
+    canvas.SetFont(TestFont(10));
+    TPictureCache cache;
+    TMarkupRequest paint = MarkupPaintProfile();
+    paint.PictureCache = &cache;
+    const std::string text = "<IMG SRC=\"RES://MARKUP_TEST_BMP\"><IMG SRC=\"http://example.invalid/x.gif\">";
+
+    TMarkupResult first;
+    DrawMarkup(canvas, text, s.All(), paint, first);
+    ASSERT_EQ(cache.Count(), 2u);
+    TMarkupPicture* loaded = cache.FindPicture("RES://MARKUP_TEST_BMP");
+    ASSERT_NE(loaded, nullptr);
+    const Box green = Where(s, s.All(), [](const Pixel& p) { return p.Greenish(); });
+    EXPECT_EQ(green.count, 16);
+    EXPECT_EQ(green.left, 1);
+    EXPECT_EQ(green.top, 0);
+    EXPECT_EQ(first.Width, 1 + 4 + 2 - 1) << "the web picture takes no room";
+
+    s.Clear();
+    TMarkupResult second;
+    DrawMarkup(canvas, text, s.All(), paint, second);
+    EXPECT_EQ(cache.Count(), 2u) << "the second call reuses the cached pictures";
+    EXPECT_EQ(cache.FindPicture("RES://MARKUP_TEST_BMP"), loaded);
+    EXPECT_EQ(s.Count(s.All(), [](const Pixel& p) { return p.Greenish(); }), 16);
+
+    // A system icon named by path is drawn at the picture's place.
+    s.Clear();
+    TMarkupResult icon;
+    DrawMarkup(canvas, "<IMG SRC=\"SSYS:" + WindowsFolder() + "\">", s.All(), paint, icon);
+    const int size = canvas.SystemIconSize(false);
+    EXPECT_GT(s.NonWhite(TRect{1, 0, 1 + size, size}), size);
+    EXPECT_EQ(NonWhiteOutside(s, TRect{1, 0, 1 + size, size}), 0);
+}
+
+}  // namespace
