@@ -1,0 +1,556 @@
+#include "Scenario.h"
+
+#include <shlobj.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include <gtest/gtest.h>
+
+#include "dbversion/DbVersion.h"
+
+namespace e2e {
+
+namespace {
+
+constexpr char kUserShellFolders[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+constexpr char kShellFolders[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+constexpr wchar_t kSessionManager[] = L"SYSTEM\\CurrentControlSet\\Control\\Session Manager";
+constexpr wchar_t kPendingValue[] = L"PendingFileRenameOperations";
+constexpr char kProductKey[] = "SOFTWARE\\Ostravane\\Quellmark";
+constexpr char kDupdAppDefaults[] = "Software\\Wine\\AppDefaults\\dupd.exe";
+constexpr char kDupdX11Driver[] = "Software\\Wine\\AppDefaults\\dupd.exe\\X11 Driver";
+
+std::string Lower(std::string s)
+{
+    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(tolower(c)); });
+    return s;
+}
+
+bool StartsWithPath(const std::string& path, const std::string& folder)
+{
+    const std::string p = Lower(path), f = Lower(folder) + "\\";
+    return p.compare(0, f.size(), f) == 0;
+}
+
+std::string WithoutTrailingBackslash(std::string s)
+{
+    while (s.size() > 3 && s.back() == '\\') s.pop_back();
+    return s;
+}
+
+std::string Narrow(const std::wstring& w)
+{
+    if (w.empty()) return {};
+    const int n = WideCharToMultiByte(CP_ACP, 0, w.c_str(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<std::size_t>(n), '\0');
+    WideCharToMultiByte(CP_ACP, 0, w.c_str(), static_cast<int>(w.size()), &out[0], n, nullptr, nullptr);
+    return out;
+}
+
+// Strips the NT prefix "\??\" and the "no overwrite" mark "!" that the system keeps.
+std::string PlainPendingPath(const std::wstring& stored)
+{
+    std::wstring s = stored;
+    if (!s.empty() && s[0] == L'!') s.erase(0, 1);
+    if (s.compare(0, 4, L"\\??\\") == 0) s.erase(0, 4);
+    return Narrow(s);
+}
+
+// The raw list as stored: strings in pairs (source, target; "" target = deletion).
+std::vector<std::wstring> ReadPendingStrings()
+{
+    std::vector<std::wstring> out;
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_READ, &key) != ERROR_SUCCESS) return out;
+    DWORD type = 0, size = 0;
+    if (RegQueryValueExW(key, kPendingValue, nullptr, &type, nullptr, &size) == ERROR_SUCCESS && size > 0) {
+        std::wstring data(size / sizeof(wchar_t) + 1, L'\0');
+        if (RegQueryValueExW(key, kPendingValue, nullptr, &type, reinterpret_cast<BYTE*>(&data[0]), &size) ==
+            ERROR_SUCCESS) {
+            data.resize(size / sizeof(wchar_t));
+            // Deletions store an empty target, so the list is split by its length,
+            // not ended by the first empty string.
+            std::size_t pos = 0;
+            while (pos < data.size()) {
+                const std::size_t end = data.find(L'\0', pos);
+                const std::size_t stop = end == std::wstring::npos ? data.size() : end;
+                out.push_back(data.substr(pos, stop - pos));
+                pos = stop + 1;
+            }
+            if (out.size() % 2 == 1 && out.back().empty()) out.pop_back();  // the list's own end
+        }
+    }
+    RegCloseKey(key);
+    return out;
+}
+
+void WritePendingStrings(const std::vector<std::wstring>& strings)
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) {
+        ADD_FAILURE() << "cannot open the session manager key for writing";
+        return;
+    }
+    if (strings.empty()) {
+        RegDeleteValueW(key, kPendingValue);
+    } else {
+        std::wstring data;
+        for (const auto& s : strings) data += s + L'\0';
+        data += L'\0';
+        RegSetValueExW(key, kPendingValue, 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
+                       static_cast<DWORD>(data.size() * sizeof(wchar_t)));
+    }
+    RegCloseKey(key);
+}
+
+// Removes what an earlier run of the tests left scheduled for a scenario's folder.
+void DropPendingRenamesUnder(const std::string& folder)
+{
+    const auto strings = ReadPendingStrings();
+    std::vector<std::wstring> kept;
+    for (std::size_t i = 0; i + 1 < strings.size(); i += 2) {
+        if (StartsWithPath(PlainPendingPath(strings[i]), folder) ||
+            StartsWithPath(PlainPendingPath(strings[i + 1]), folder))
+            continue;
+        kept.push_back(strings[i]);
+        kept.push_back(strings[i + 1]);
+    }
+    if (kept.size() != strings.size()) WritePendingStrings(kept);
+}
+
+void SetUserString(const char* keyPath, const char* name, DWORD type, const std::string& value)
+{
+    HKEY key = nullptr;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, keyPath, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) !=
+        ERROR_SUCCESS) {
+        ADD_FAILURE() << "cannot open HKCU\\" << keyPath;
+        return;
+    }
+    RegSetValueExA(key, name, 0, type, reinterpret_cast<const BYTE*>(value.c_str()),
+                   static_cast<DWORD>(value.size() + 1));
+    RegCloseKey(key);
+}
+
+struct SavedValue {
+    bool present = false;
+    DWORD type = REG_SZ;
+    std::string data;
+};
+
+SavedValue GetUserString(const char* keyPath, const char* name)
+{
+    SavedValue v;
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, keyPath, 0, KEY_READ, &key) != ERROR_SUCCESS) return v;
+    DWORD size = 0;
+    if (RegQueryValueExA(key, name, nullptr, &v.type, nullptr, &size) == ERROR_SUCCESS) {
+        v.data.assign(size, '\0');
+        if (RegQueryValueExA(key, name, nullptr, &v.type, reinterpret_cast<BYTE*>(&v.data[0]), &size) ==
+            ERROR_SUCCESS) {
+            v.present = true;
+            v.data.resize(strnlen(v.data.c_str(), size));
+        }
+    }
+    RegCloseKey(key);
+    return v;
+}
+
+struct ShellFolderSetting {
+    const char* key;
+    const char* name;
+    const char* wineDefault;  // what a fresh prefix holds
+    DWORD defaultType;
+};
+
+const ShellFolderSetting kRedirected[] = {
+    {kUserShellFolders, "AppData", "%USERPROFILE%\\AppData\\Roaming", REG_EXPAND_SZ},
+    {kUserShellFolders, "Personal", "%USERPROFILE%\\Documents", REG_EXPAND_SZ},
+};
+
+std::vector<SavedValue>& SavedShellFolders()
+{
+    static std::vector<SavedValue> saved;
+    return saved;
+}
+
+void RestoreShellFolders()
+{
+    auto& saved = SavedShellFolders();
+    for (std::size_t i = 0; i < saved.size(); ++i) {
+        const auto& s = kRedirected[i];
+        // A run that died with a scenario's folders in place left them as "saved".
+        if (saved[i].present && Lower(saved[i].data).rfind("c:\\e2e\\", 0) != 0)
+            SetUserString(s.key, s.name, saved[i].type, saved[i].data);
+        else
+            SetUserString(s.key, s.name, s.defaultType, s.wineDefault);
+    }
+    // The shell recomputes these from the settings above when next asked.
+    ShellFolderPath(CSIDL_APPDATA);
+    ShellFolderPath(CSIDL_PERSONAL);
+}
+
+std::string Scramble(const std::string& plain)
+{
+    const std::string s = dupd::EnCrypt(plain);
+    // A line end or end-of-text byte inside would cut the stored line.
+    if (s.find_first_of(std::string("\r\n\x1a", 3)) != std::string::npos)
+        ADD_FAILURE() << "the scrambled form of \"" << plain << "\" holds a line-end byte";
+    return s;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- files
+
+bool FileExists(const std::string& path)
+{
+    const DWORD a = GetFileAttributesA(path.c_str());
+    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+bool DirExists(const std::string& path)
+{
+    const DWORD a = GetFileAttributesA(path.c_str());
+    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+std::optional<std::string> ReadFileBytes(const std::string& path)
+{
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                           nullptr);
+    if (h == INVALID_HANDLE_VALUE) return std::nullopt;
+    std::string out;
+    char buf[65536];
+    DWORD got = 0;
+    while (ReadFile(h, buf, sizeof buf, &got, nullptr) && got > 0) out.append(buf, got);
+    CloseHandle(h);
+    return out;
+}
+
+void WriteFileBytes(const std::string& path, const std::string& bytes)
+{
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        ADD_FAILURE() << "cannot create " << path << " (error " << GetLastError() << ")";
+        return;
+    }
+    DWORD put = 0;
+    if (!WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &put, nullptr) || put != bytes.size())
+        ADD_FAILURE() << "cannot write " << path;
+    CloseHandle(h);
+}
+
+void MakeDirs(const std::string& path)
+{
+    for (std::size_t pos = path.find('\\', 3); ; pos = path.find('\\', pos + 1)) {
+        const std::string part = path.substr(0, pos);
+        if (!part.empty() && !DirExists(part) && !CreateDirectoryA(part.c_str(), nullptr) && !DirExists(part))
+            ADD_FAILURE() << "cannot create " << part;
+        if (pos == std::string::npos) break;
+    }
+}
+
+void RemoveTree(const std::string& path)
+{
+    WIN32_FIND_DATAA fd;
+    HANDLE find = FindFirstFileA((path + "\\*").c_str(), &fd);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            const std::string name = fd.cFileName;
+            if (name == "." || name == "..") continue;
+            const std::string full = path + "\\" + name;
+            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                RemoveTree(full);
+            } else {
+                SetFileAttributesA(full.c_str(), FILE_ATTRIBUTE_NORMAL);
+                if (!DeleteFileA(full.c_str())) ADD_FAILURE() << "cannot delete " << full;
+            }
+        } while (FindNextFileA(find, &fd));
+        FindClose(find);
+    }
+    RemoveDirectoryA(path.c_str());
+}
+
+std::vector<std::string> FilesIn(const std::string& dir)
+{
+    std::vector<std::string> out;
+    WIN32_FIND_DATAA fd;
+    HANDLE find = FindFirstFileA((dir + "\\*").c_str(), &fd);
+    if (find == INVALID_HANDLE_VALUE) return out;
+    do {
+        if ((fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) out.push_back(Lower(fd.cFileName));
+    } while (FindNextFileA(find, &fd));
+    FindClose(find);
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+std::string ShortPath(const std::string& path)
+{
+    char buf[MAX_PATH] = {};
+    const DWORD n = GetShortPathNameA(path.c_str(), buf, sizeof buf);
+    return n > 0 && n < sizeof buf ? std::string(buf, n) : std::string();
+}
+
+std::vector<std::string> CrLfLines(const std::string& text, bool* wellFormed)
+{
+    std::vector<std::string> lines;
+    bool ok = true;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        const std::size_t lf = text.find('\n', pos);
+        if (lf == std::string::npos) {
+            lines.push_back(text.substr(pos));
+            ok = false;
+            break;
+        }
+        if (lf == pos || text[lf - 1] != '\r') {
+            ok = false;
+            lines.push_back(text.substr(pos, lf - pos));
+        } else {
+            lines.push_back(text.substr(pos, lf - 1 - pos));
+        }
+        pos = lf + 1;
+    }
+    if (wellFormed) *wellFormed = ok;
+    return lines;
+}
+
+std::vector<std::string> TextLines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::string cur;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r') {
+            if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
+            lines.push_back(cur);
+            cur.clear();
+        } else if (text[i] == '\n') {
+            lines.push_back(cur);
+            cur.clear();
+        } else {
+            cur += text[i];
+        }
+    }
+    lines.push_back(cur);
+    return lines;
+}
+
+// ---------------------------------------------------------------- the system
+
+std::string ShellFolderPath(int csidl)
+{
+    // The same two calls the updater makes, so that the paths match to the byte.
+    LPITEMIDLIST pidl = nullptr;
+    if (SHGetSpecialFolderLocation(nullptr, csidl, &pidl) != S_OK) return {};
+    char buf[MAX_PATH] = {};
+    const bool ok = SHGetPathFromIDListA(pidl, buf) != FALSE;
+    CoTaskMemFree(pidl);
+    return ok ? std::string(buf) : std::string();
+}
+
+std::string WindowsDir()
+{
+    char buf[MAX_PATH] = {};
+    GetWindowsDirectoryA(buf, sizeof buf);
+    return buf;
+}
+
+std::string DupdExe()
+{
+    char buf[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, buf, sizeof buf);
+    std::string self = buf;
+    return self.substr(0, self.find_last_of('\\') + 1) + "dupd.exe";
+}
+
+std::vector<PendingRename> PendingRenames()
+{
+    const auto strings = ReadPendingStrings();
+    std::vector<PendingRename> out;
+    for (std::size_t i = 0; i + 1 < strings.size(); i += 2)
+        out.push_back({PlainPendingPath(strings[i]), PlainPendingPath(strings[i + 1])});
+    return out;
+}
+
+std::vector<PendingRename> PendingRenamesUnder(const std::string& folder)
+{
+    std::vector<PendingRename> out;
+    for (auto& p : PendingRenames())
+        if (StartsWithPath(p.from, folder) || StartsWithPath(p.to, folder)) out.push_back(p);
+    return out;
+}
+
+void SetDupdWindowsVersion(const char* version)
+{
+    if (version == nullptr) {
+        HKEY key = nullptr;
+        if (RegOpenKeyExA(HKEY_CURRENT_USER, kDupdAppDefaults, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
+            RegDeleteValueA(key, "Version");
+            RegCloseKey(key);
+        }
+        return;
+    }
+    SetUserString(kDupdAppDefaults, "Version", REG_SZ, version);
+}
+
+EnvironmentGuard::EnvironmentGuard()
+{
+    auto& saved = SavedShellFolders();
+    saved.clear();
+    for (const auto& s : kRedirected) saved.push_back(GetUserString(s.key, s.name));
+    // Xvfb runs no window manager, and Wine waits two seconds for one whenever a
+    // window that it lets a manager handle is hidden; dupd.exe hides its
+    // application window at every start.
+    SetUserString(kDupdX11Driver, "Managed", REG_SZ, "N");
+}
+
+EnvironmentGuard::~EnvironmentGuard()
+{
+    RestoreShellFolders();
+    SetDupdWindowsVersion(nullptr);
+    RegDeleteKeyA(HKEY_CURRENT_USER, kDupdX11Driver);
+    RegDeleteKeyA(HKEY_CURRENT_USER, kDupdAppDefaults);
+}
+
+// ---------------------------------------------------------------- sample contents
+
+std::string ReflistWithVersion(const std::string& version)
+{
+    return Scramble("Q::" + version + "||Quellmark reference list") + "\r\n" +
+           Scramble("Qreference entries follow") + "\r\n";
+}
+
+std::string ExtraWithExpiry(const std::string& expiry)
+{
+    return Scramble(expiry) + "\r\n" + Scramble("Xextra signatures") + "\r\n";
+}
+
+std::string StagedContent(const std::string& name)
+{
+    if (Lower(name) == "reflist.dta") return ReflistWithVersion("6935") + "new reference list of update 6935\r\n";
+    return "new " + name + " of update 6935\r\n";
+}
+
+std::string InstalledContent(const std::string& name)
+{
+    if (Lower(name) == "reflist.dta") return ReflistWithVersion("6934") + "old reference list of 6934\r\n";
+    return "old " + name + " of 6934\r\n";
+}
+
+// ---------------------------------------------------------------- a scenario
+
+Scenario::Scenario(const std::string& name, bool fresh)
+{
+    root = "C:\\e2e\\" + name;
+    install = root + "\\Quellmark";
+    appData = root + "\\AppData";
+    documents = root + "\\Documents";
+
+    if (fresh) {
+        RemoveTree(root);
+        DropPendingRenamesUnder(root);
+        SetDupdWindowsVersion(nullptr);
+        MakeDirs(install);
+        MakeDirs(appData);
+        MakeDirs(documents);
+        // The shell answers from the per-user settings, and the updater falls back
+        // to the recorded "Shell Folders" values: both point at the scenario.
+        SetUserString(kUserShellFolders, "AppData", REG_SZ, appData);
+        SetUserString(kUserShellFolders, "Personal", REG_SZ, documents);
+        SetUserString(kShellFolders, "AppData", REG_SZ, appData);
+        SetUserString(kShellFolders, "Personal", REG_SZ, documents);
+    }
+
+    // The paths as the updater builds them: the shell's answer (Wine gives the
+    // documents folder with a trailing backslash) plus the sub-folder.
+    const std::string appDataShell = fresh ? ShellFolderPath(CSIDL_APPDATA) : appData;
+    const std::string documentsShell = fresh ? ShellFolderPath(CSIDL_PERSONAL) : documents;
+    if (fresh && Lower(WithoutTrailingBackslash(appDataShell)) != Lower(appData))
+        ADD_FAILURE() << "the shell gives application data as \"" << appDataShell << "\", not " << appData;
+    if (fresh && Lower(WithoutTrailingBackslash(documentsShell)) != Lower(documents))
+        ADD_FAILURE() << "the shell gives documents as \"" << documentsShell << "\", not " << documents;
+    staging = appDataShell + "\\Ostravane\\Dbinst";
+    logDir = documentsShell + "\\Ostravane\\Quellmark Logfiles";
+    if (fresh) MakeDirs(staging);
+}
+
+void Scenario::RegisterProduct() { RegisterProduct(install); }
+
+void Scenario::RegisterProduct(const std::string& appPath)
+{
+    HKEY key = nullptr;
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kProductKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
+        ERROR_SUCCESS) {
+        ADD_FAILURE() << "cannot create the product key";
+        return;
+    }
+    RegSetValueExA(key, "AppPath", 0, REG_SZ, reinterpret_cast<const BYTE*>(appPath.c_str()),
+                   static_cast<DWORD>(appPath.size() + 1));
+    RegCloseKey(key);
+}
+
+void Scenario::RegisterProductDword(DWORD value)
+{
+    HKEY key = nullptr;
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kProductKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
+        ERROR_SUCCESS) {
+        ADD_FAILURE() << "cannot create the product key";
+        return;
+    }
+    RegSetValueExA(key, "AppPath", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+    RegCloseKey(key);
+}
+
+void Scenario::RemoveProductKey()
+{
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, kProductKey);
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kProductKey, 0, KEY_READ, &key) == ERROR_SUCCESS) {
+        RegCloseKey(key);
+        ADD_FAILURE() << "the product key is still there";
+    }
+}
+
+void Scenario::Stage(const std::string& name, const std::string& bytes) { WriteFileBytes(Staged(name), bytes); }
+
+void Scenario::Stage(const std::vector<std::string>& names)
+{
+    for (const auto& n : names) Stage(n, StagedContent(n));
+}
+
+void Scenario::Install(const std::string& name, const std::string& bytes) { WriteFileBytes(Installed(name), bytes); }
+
+void Scenario::Install(const std::vector<std::string>& names)
+{
+    for (const auto& n : names) Install(n, InstalledContent(n));
+}
+
+void Scenario::InstallExtra(int n, const std::string& expiry)
+{
+    Install("extra" + std::to_string(n) + ".dta", ExtraWithExpiry(expiry));
+}
+
+void Scenario::CreateLogFolder() { MakeDirs(logDir); }
+
+void Scenario::WriteLog(const std::string& bytes) { WriteFileBytes(logDir + "\\UPDLOG.TXT", bytes); }
+
+RunOutcome Scenario::Run(int confirmAnswer, const DialogObserver& observe)
+{
+    return RunAnswering(DupdExe(), UserAnswers(confirmAnswer), 30000, observe);
+}
+
+HeldFile::HeldFile(const std::string& path)
+{
+    handle_ = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (handle_ == INVALID_HANDLE_VALUE) ADD_FAILURE() << "cannot hold " << path << " open";
+}
+
+void HeldFile::Release()
+{
+    if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
+    handle_ = INVALID_HANDLE_VALUE;
+}
+
+}  // namespace e2e

@@ -1,0 +1,137 @@
+// One prepared Windows environment for a run of the real dupd.exe: an installed
+// product (registry, installation folder, database version, extras), a staged
+// package in the staging folder, and optionally a log folder; plus what the tests
+// look at afterwards (files, the pending-rename list, wininit.ini, the log).
+//
+// Each scenario lives under C:\e2e\<name>\ and gets its own application-data and
+// documents folders through the per-user shell folder settings, so the staging
+// folder (application data + "\Ostravane\Dbinst") and the log folder are its own:
+// a replacement pending from one scenario keeps its staged source while the next
+// scenario runs, and no log reaches the real home folder that Wine links in.
+#pragma once
+
+#include <windows.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "DialogBot.h"
+
+namespace e2e {
+
+// ---------------------------------------------------------------- files
+
+bool FileExists(const std::string& path);
+bool DirExists(const std::string& path);
+std::optional<std::string> ReadFileBytes(const std::string& path);
+void WriteFileBytes(const std::string& path, const std::string& bytes);
+void MakeDirs(const std::string& path);
+void RemoveTree(const std::string& path);
+// Names of the files (not folders) in a folder, in lower case (names are
+// case-blind) and sorted.
+std::vector<std::string> FilesIn(const std::string& dir);
+std::string ShortPath(const std::string& path);
+// Lines of a text whose every line must end in CR LF; `wellFormed` is false when
+// one does not (a bare LF, or a last line without end).
+std::vector<std::string> CrLfLines(const std::string& text, bool* wellFormed = nullptr);
+// Lines of a dialog text, wherever its line ends came from.
+std::vector<std::string> TextLines(const std::string& text);
+
+// ---------------------------------------------------------------- the system
+
+std::string ShellFolderPath(int csidl);  // as the shell gives it, "" when it gives none
+std::string WindowsDir();
+std::string DupdExe();  // the dupd.exe built beside this test program
+
+struct PendingRename {
+    std::string from;
+    std::string to;  // "" for a deletion
+};
+// The system's pending-rename list, read as stored (UTF-16) and given as plain paths.
+std::vector<PendingRename> PendingRenames();
+// The entries whose source or target lies below `folder`.
+std::vector<PendingRename> PendingRenamesUnder(const std::string& folder);
+
+// Wine's per-application Windows version for dupd.exe ("win98", "winxp"); nullptr
+// removes the setting.
+void SetDupdWindowsVersion(const char* version);
+
+// Keeps the user's shell-folder settings and puts them back when the tests end;
+// meanwhile dupd.exe's windows are not handed to a window manager (there is none).
+class EnvironmentGuard {
+public:
+    EnvironmentGuard();
+    ~EnvironmentGuard();
+    EnvironmentGuard(const EnvironmentGuard&) = delete;
+    EnvironmentGuard& operator=(const EnvironmentGuard&) = delete;
+};
+
+// ---------------------------------------------------------------- sample contents
+
+// reflist.dta of an installed database: the scrambled version line, then more data.
+std::string ReflistWithVersion(const std::string& version);
+// An extra database whose first line is the scrambled expiry number.
+std::string ExtraWithExpiry(const std::string& expiry);
+std::string StagedContent(const std::string& name);     // recognisably the new file
+std::string InstalledContent(const std::string& name);  // recognisably the old one
+
+// ---------------------------------------------------------------- a scenario
+
+class Scenario {
+public:
+    // `fresh`: wipe and rebuild the folders and point the shell folders at them;
+    // otherwise only name them (for checks after a restart).
+    explicit Scenario(const std::string& name, bool fresh = true);
+
+    std::string root;       // C:\e2e\<name>
+    std::string install;    // installation folder, no trailing backslash (AppPath)
+    std::string appData;    // the scenario's application-data folder
+    std::string documents;  // the scenario's documents folder
+    std::string staging;    // appData + "\Ostravane\Dbinst", as the shell reports it
+    std::string logDir;     // documents + "\Ostravane\Quellmark Logfiles"
+
+    std::string Installed(const std::string& name) const { return install + "\\" + name; }
+    std::string Staged(const std::string& name) const { return staging + "\\" + name; }
+
+    // The product's key with AppPath = install (or the given text).
+    void RegisterProduct();
+    void RegisterProduct(const std::string& appPath);
+    void RegisterProductDword(DWORD value);
+    void RemoveProductKey();
+
+    void Stage(const std::string& name, const std::string& bytes);
+    void Stage(const std::vector<std::string>& names);  // with StagedContent
+    void Install(const std::string& name, const std::string& bytes);
+    void Install(const std::vector<std::string>& names);  // with InstalledContent
+    void InstallVersion(const std::string& version) { Install("reflist.dta", ReflistWithVersion(version)); }
+    void InstallExtra(int n, const std::string& expiry);
+
+    void CreateLogFolder();
+    void WriteLog(const std::string& bytes);
+    std::optional<std::string> Log() const { return ReadFileBytes(logDir + "\\UPDLOG.TXT"); }
+
+    std::vector<std::string> StagingFiles() const { return FilesIn(staging); }
+    std::vector<std::string> InstallFiles() const { return FilesIn(install); }
+
+    // Runs dupd.exe; the user presses `confirmAnswer` on the same-version question
+    // and the only or default button everywhere else.
+    RunOutcome Run(int confirmAnswer = IDYES, const DialogObserver& observe = {});
+};
+
+// Holds a file open the way a running program does: others may read it, but
+// neither write, delete nor rename it.
+class HeldFile {
+public:
+    explicit HeldFile(const std::string& path);
+    ~HeldFile() { Release(); }
+    HeldFile(const HeldFile&) = delete;
+    HeldFile& operator=(const HeldFile&) = delete;
+    bool Held() const { return handle_ != INVALID_HANDLE_VALUE; }
+    void Release();
+
+private:
+    HANDLE handle_ = INVALID_HANDLE_VALUE;
+};
+
+}  // namespace e2e
