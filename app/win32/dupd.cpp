@@ -126,7 +126,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
                             GetSystemMetrics(SM_CXSCREEN) / 2, GetSystemMetrics(SM_CYSCREEN) / 2, 0, 0, nullptr,
                             nullptr, instance, nullptr);
         if (!program->applicationWindow) return 1;
-        ShowWindow(program->applicationWindow, SW_SHOWNORMAL);
+        // Never shown: FormCreate would hide it at once, and showing it first only
+        // flashes a taskbar button.
 
         program->ui = std::make_unique<dupd::Win32UserInterface>(program->applicationWindow);
         program->dialogs = std::make_unique<dupd::Win32TaskDialogPlatform>(program->applicationWindow);
