@@ -56,7 +56,6 @@ public:
     std::map<std::string, File> files;        // by NormalPath
     std::set<std::string> folders;            // by NormalPath
     std::vector<PendingRename> pending;       // the system's list, in order
-    std::set<std::string> failMovesTo;        // Move into these targets fails (disk full)
     std::set<std::string> failMovesFrom;      // Move of these sources fails (disk full)
     std::set<std::string> failReadsOf;        // reads of these files fail after opening
     std::set<std::string> failWritesTo;       // writes into these files fail
@@ -121,7 +120,7 @@ public:
         if (it->second.inUse) return Fail(kErrSharingViolation);
         if (Has(to)) return Fail(kErrAlreadyExists);
         if (!HasFolder(ParentOf(to))) return Fail(kErrPathNotFound);
-        if (failMovesTo.count(NormalPath(to)) || failMovesFrom.count(NormalPath(from))) return Fail(kErrDiskFull);
+        if (failMovesFrom.count(NormalPath(from))) return Fail(kErrDiskFull);
         File moved = it->second;
         files.erase(it);
         files[NormalPath(to)] = moved;

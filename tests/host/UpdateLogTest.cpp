@@ -142,27 +142,10 @@ TEST_F(UpdateLog, LogInUseIsKeptWithTheMergeBesideIt)
     EXPECT_EQ(fs.Content(kTmp), Block({"new"}) + "old\r\n");
 }
 
-// Fails the first move into a name listed in failMovesTo, and only that one.
-class OnceFailingMoves : public fake::FakeFileSystem {
-public:
-    bool Move(const std::string& from, const std::string& to) override
-    {
-        const bool ok = FakeFileSystem::Move(from, to);
-        if (!ok && lastError == fake::kErrDiskFull) failMovesTo.erase(fake::NormalPath(to));
-        return ok;
-    }
-};
-
-class UpdateLogMoveFails : public UpdateLogBase {
-protected:
-    UpdateLogMoveFails() : UpdateLogBase(fs) {}
-    OnceFailingMoves fs;
-};
-
-TEST_F(UpdateLogMoveFails, OldLogIsPutBackWhenTheMergedOneCannotBeMovedIn)
+TEST_F(UpdateLog, OldLogIsPutBackWhenTheMergedOneCannotBeMovedIn)
 {
     fs.AddFile(kTxt, "old\r\n");
-    fs.failMovesTo.insert(fake::NormalPath(kTxt));
+    fs.failMovesFrom.insert(fake::NormalPath(kTmp));
     Run({"new"});
     EXPECT_EQ(fs.Content(kTxt), "old\r\n");
     EXPECT_EQ(fs.Content(kTmp), Block({"new"}) + "old\r\n");
