@@ -6,6 +6,7 @@
 #include "app/StagedFiles.h"
 #include "app/qm_common.h"
 #include "dbversion/TextLines.h"
+#include "log/UpdateLog.h"
 #include "winenv/SafeReplace.h"
 #include "winenv/Wininit.h"
 
@@ -14,6 +15,7 @@ namespace dupd {
 namespace {
 
 constexpr const char* kErrorSuffix = " - Error";
+constexpr std::uint32_t kErrorInvalidData = 13;  // ERROR_INVALID_DATA
 
 // Pending-rename entries name the same file however the path was spelt: case and
 // doubled separators do not matter to the file system.
@@ -26,13 +28,6 @@ std::string SamePathKey(const std::string& path)
         key.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
     }
     return key;
-}
-
-bool WriteLines(IWriteStream& out, const std::vector<std::string>& lines)
-{
-    std::string text;
-    for (const auto& line : lines) text += line + "\r\n";
-    return out.Write(text.data(), text.size());
 }
 
 }  // namespace
@@ -123,6 +118,9 @@ void TMainForm::UpdateRun()
     state_.RebootRequired = false;
     std::string appPath;
     state_.InstallDir.clear();
+
+    // Before any way out of the run: what an interrupted earlier run left half done.
+    RecoverInterruptedRun();
 
     std::string staging = GetSpecialFolder(registry_, CSIDL_APPDATA_ID);
     if (staging.empty()) staging = GetShellFolder(registry_, "AppData");
@@ -232,88 +230,166 @@ void TMainForm::DoCopy(const std::string& destinationFolder, const std::string& 
 {
     const std::string target = destinationFolder + "\\" + fileName;
     const std::string source = state_.StagingDir + "\\" + fileName;
+    const std::string copy = target + kNewSuffix;
+    const std::string part = target + kPartSuffix;
 
-    if (fs_.FileExists(target)) fs_.SetArchiveOnly(target);
+    // A replacement that an earlier run left for the restart is left to it: placing
+    // the file now would be undone, or lost, when the restart carries it out.
+    if (EarlierReplacementPending(destinationFolder, fileName)) {
+        LogDeferred(fileName);
+        return;
+    }
 
-    // The old file goes only once the new one is in place: a failed move leaves the
-    // product with the file it had.
-    switch (ReplaceFileKeepingOld(fs_, source, target)) {
+    const bool targetExists = fs_.FileExists(target);
+    if (targetExists) fs_.SetArchiveOnly(target);
+
+    // The whole new file is copied beside the target before anything is removed, so
+    // a full disk leaves the installation as it was. A copy, unlike a moved file,
+    // takes the installation folder's access rights.
+    if (!CopyWhole(fs_, source, part)) {
+        ShowUnableToMove(destinationFolder, fileName);
+        return;
+    }
+    // On NT this also replaces, in one step, a copy that waits for the restart, so
+    // that its pending entry now brings in this one.
+    const bool copied = state_.IsNTPlatform ? fs_.Replace(part, copy) : MoveOver(part, copy);
+    if (!copied) {
+        fs_.Delete(part);
+        ShowUnableToMove(destinationFolder, fileName);
+        return;
+    }
+
+    switch (ReplaceWhole(fs_, state_.IsNTPlatform, copy, target)) {
     case ReplaceOutcome::Replaced:
+        RemoveStaged(source);
+        return;
+    case ReplaceOutcome::Failed:
+        // The whole copy stays; the next run renames it in where the target is missing.
+        ShowUnableToMove(destinationFolder, fileName);
         return;
     case ReplaceOutcome::TargetBusy:
-        DeferReplacement(destinationFolder, fileName);
-        return;
-    case ReplaceOutcome::MoveFailed:
-        ui_.Beep(64);
-        ui_.ShowMessageBox("Error",
-                       "Unable to move " + fileName + " from " + state_.StagingDir + " to " + destinationFolder +
-                           ". You should manually move this file to complete the Update installation.",
-                       kMbIconHand | kMbOk);
-        return;
+        break;
     }
-}
 
-bool TMainForm::ReplacementPending(const std::string& source, const std::string& target)
-{
-    const auto from = SamePathKey(source);
-    const auto to = SamePathKey(target);
-    for (const PendingRename& entry : fs_.PendingRenames())
-        if (SamePathKey(entry.from) == from && SamePathKey(entry.to) == to) return true;
-    return false;
-}
-
-void TMainForm::DeferReplacement(const std::string& destinationFolder, const std::string& fileName)
-{
-    const std::string target = destinationFolder + "\\" + fileName;
-    const std::string source = state_.StagingDir + "\\" + fileName;
-
+    // The copy waits beside the target: no other program can change or remove it
+    // before the restart, and no later run or abort touches it.
+    bool scheduled = false;
     if (state_.IsNTPlatform) {
-        // A second run before the restart must not queue the pair again: the second
-        // deletion would remove the file that the first move put in place.
-        if (!ReplacementPending(source, target)) {
-            const bool scheduled = fs_.ScheduleDeleteAtRestart(target) && fs_.ScheduleMoveAtRestart(source, target);
-            if (!scheduled) {
-                const std::uint32_t code = fs_.LastError();
-                ui_.ShowMessageBox(ui_.ApplicationTitle(), SystemErrorMessage(code, fs_.ErrorText(code)), kMbOk);
-                ui_.Beep(16);
-            }
-        }
+        scheduled = PendingReplacement(copy, target) || fs_.ScheduleReplaceAtRestart(copy, target);
+        if (!scheduled) scheduleError_ = fs_.LastError();
     } else {
-        WriteWininit(destinationFolder, fileName);
+        scheduled = WriteWininit(destinationFolder, fileName);
     }
+    if (!scheduled) {
+        const std::uint32_t code = scheduleError_;
+        fs_.Delete(copy);
+        ui_.ShowMessageBox(ui_.ApplicationTitle(), SystemErrorMessage(code, fs_.ErrorText(code)), kMbOk);
+        ui_.Beep(16);
+    }
+    LogDeferred(fileName);
+}
+
+void TMainForm::LogDeferred(const std::string& fileName)
+{
     log_.WriteToLog(fileName + " will be installed after a reboot");
     state_.RebootRequired = true;
 }
 
-void TMainForm::WriteWininit(const std::string& destinationFolder, const std::string& fileName)
+void TMainForm::ShowUnableToMove(const std::string& destinationFolder, const std::string& fileName)
+{
+    ui_.Beep(64);
+    ui_.ShowMessageBox("Error",
+                       "Unable to move " + fileName + " from " + state_.StagingDir + " to " + destinationFolder +
+                           ". You should manually move this file to complete the Update installation.",
+                       kMbIconHand | kMbOk);
+}
+
+bool TMainForm::MoveOver(const std::string& from, const std::string& to)
+{
+    if (fs_.FileExists(to)) fs_.Delete(to);
+    return fs_.Move(from, to);
+}
+
+void TMainForm::RemoveStaged(const std::string& source)
+{
+    if (!fs_.Delete(source) && fs_.SetArchiveOnly(source)) fs_.Delete(source);
+}
+
+std::string TMainForm::PathKey(const std::string& path)
+{
+    const std::string full = fs_.FullPath(path);
+    return SamePathKey(full.empty() ? path : full);
+}
+
+bool TMainForm::PendingReplacement(const std::string& from, const std::string& to)
+{
+    const auto list = fs_.PendingRenames();
+    if (!list) return false;
+    const auto fromKey = PathKey(from);
+    const auto toKey = PathKey(to);
+    for (const PendingRename& entry : *list)
+        if (PathKey(entry.from) == fromKey && PathKey(entry.to) == toKey) return true;
+    return false;
+}
+
+std::optional<std::vector<std::string>> TMainForm::ReadWininit()
+{
+    const std::string path = GetWinDir() + "\\wininit.ini";
+    std::vector<std::string> lines;
+    if (!fs_.FileExists(path)) return lines;
+    auto in = fs_.OpenRead(path);
+    if (!in) {
+        scheduleError_ = fs_.LastError();
+        return std::nullopt;
+    }
+    // A file that could not be read whole is left as it is rather than cut short.
+    if (!ReadWholeLines(*in, lines)) {
+        scheduleError_ = kErrorInvalidData;
+        return std::nullopt;
+    }
+    return lines;
+}
+
+bool TMainForm::WininitRenames(const std::vector<std::string>& lines, const std::string& target,
+                               const std::string& source)
+{
+    return HasWininitRename(lines, ShortName(target), ShortName(source)) || HasWininitRename(lines, target, source);
+}
+
+bool TMainForm::EarlierReplacementPending(const std::string& destinationFolder, const std::string& fileName)
+{
+    const std::string target = destinationFolder + "\\" + fileName;
+    const std::string source = state_.StagingDir + "\\" + fileName;
+    if (state_.IsNTPlatform) {
+        // Earlier versions of the program deleted the target and moved the staged file
+        // itself at the restart.
+        return PendingReplacement(source, target);
+    }
+    // On the 9x family the entry's "nul=" line deletes whatever stands at the restart.
+    const auto lines = ReadWininit();
+    if (!lines) return false;
+    return WininitRenames(*lines, target, target + kNewSuffix) || WininitRenames(*lines, target, source);
+}
+
+bool TMainForm::WriteWininit(const std::string& destinationFolder, const std::string& fileName)
 {
     const std::string path = GetWinDir() + "\\wininit.ini";
     const std::string target = ShortName(destinationFolder + "\\" + fileName);
-    const std::string source = ShortName(state_.StagingDir + "\\" + fileName);
+    const std::string source = ShortName(destinationFolder + "\\" + fileName + kNewSuffix);
 
-    std::vector<std::string> lines;
-    if (fs_.FileExists(path)) {
-        auto in = fs_.OpenRead(path);
-        if (!in) return;
-        TextLineReader reader(*in);
-        std::string line;
-        while (reader.Next(line)) lines.push_back(line);
-        // A file that could not be read whole is left as it is rather than cut short.
-        if (reader.Failed()) return;
-        if (HasWininitRename(lines, target, source)) return;
-    }
-    lines = WithWininitRename(std::move(lines), target, source);
+    auto lines = ReadWininit();
+    if (!lines) return false;
+    if (HasWininitRename(*lines, target, source)) return true;
+    std::string text;
+    for (const auto& line : WithWininitRename(std::move(*lines), target, source)) text += line + "\r\n";
 
-    // Written beside the old file and moved over it, so that a failed write never
+    // Written whole beside the old file before it is replaced, so that a failure never
     // leaves the system's file half-written.
-    const std::string fresh = path + ".dupd-new";
-    auto out = fs_.OpenWrite(fresh, OpenMode::CreateTruncate);
-    if (!out) return;
-    const bool written = WriteLines(*out, lines);
-    const bool closed = out->Close();
-    out.reset();
-    if (!written || !closed || ReplaceFileKeepingOld(fs_, fresh, path) != ReplaceOutcome::Replaced)
-        fs_.Delete(fresh);
+    const std::string part = path + kPartSuffix;
+    if (WriteWhole(fs_, part, text) && ReplaceWhole(fs_, false, part, path) == ReplaceOutcome::Replaced) return true;
+    scheduleError_ = fs_.LastError();
+    fs_.Delete(part);
+    return false;
 }
 
 std::string TMainForm::ShortName(const std::string& path)
@@ -340,9 +416,59 @@ void TMainForm::AbortInstall()
 {
     for (const StagedFile& file : StagedFileSet()) {
         const std::string path = state_.StagingDir + "\\" + file.name;
-        if (fs_.FileExists(path)) fs_.Delete(path);
+        if (!fs_.FileExists(path)) continue;
+        // A staged file that an earlier version's pending replacement takes at the
+        // restart must still be there then.
+        if (!state_.InstallDir.empty() && StagedFilePending(file.name)) continue;
+        fs_.Delete(path);
     }
     fs_.RemoveFolder(state_.StagingDir);
+}
+
+bool TMainForm::StagedFilePending(const std::string& fileName)
+{
+    const std::string appPath = state_.InstallDir.substr(0, state_.InstallDir.size() - 1);
+    const std::string target = appPath + "\\" + fileName;
+    const std::string source = state_.StagingDir + "\\" + fileName;
+    if (state_.IsNTPlatform) return PendingReplacement(source, target);
+    const auto lines = ReadWininit();
+    return lines && WininitRenames(*lines, target, source);
+}
+
+void TMainForm::RecoverInterruptedRun()
+{
+    const std::string appPath = GetRegString(registry_, RegRoot::LocalMachine, kProductKey, "AppPath");
+    if (appPath.empty()) return;
+
+    std::vector<std::string> names;
+    for (const StagedFile& file : StagedFileSet()) names.push_back(file.name);
+
+    PendingSourceTest pending;
+    if (state_.IsNTPlatform) {
+        const auto list = fs_.PendingRenames();
+        pending = [this, list](const std::string& copy, const std::string& target) {
+            // Without the list every copy may be awaited: none is touched.
+            if (!list) return true;
+            const auto copyKey = PathKey(copy);
+            const auto targetKey = PathKey(target);
+            for (const PendingRename& entry : *list)
+                if (PathKey(entry.from) == copyKey && PathKey(entry.to) == targetKey) return true;
+            return false;
+        };
+    } else {
+        // wininit.ini first: the database copies that it names are kept.
+        RecoverLeftovers(fs_, GetWinDir(), {"wininit.ini"}, {});
+        const auto lines = ReadWininit();
+        pending = [this, lines](const std::string& copy, const std::string& target) {
+            return !lines || WininitRenames(*lines, target, copy);
+        };
+    }
+    RecoverLeftovers(fs_, appPath, names, pending);
+
+    RunState where = state_;
+    where.InstallDir = appPath + "\\";
+    const std::string logDir = GetLogfileDir(registry_, fs_, where);
+    if (!logDir.empty()) RecoverLeftovers(fs_, logDir, {"UPDLOG.TXT"}, {});
 }
 
 VersionGateResult TMainForm::BadVersion()

@@ -4,7 +4,9 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "app/RunState.h"
 #include "dbversion/DbVersion.h"
@@ -50,7 +52,9 @@ public:
 
     void UpdateRun();
     void DoCopy(const std::string& destinationFolder, const std::string& fileName);
-    void WriteWininit(const std::string& destinationFolder, const std::string& fileName);
+    // Adds the pair that replaces the file by its waiting copy at the next start of a
+    // 9x system; false, with wininit.ini as it was, when that cannot be done.
+    bool WriteWininit(const std::string& destinationFolder, const std::string& fileName);
     std::string ShortName(const std::string& path);
     std::string GetWinDir();
     void AbortInstall();
@@ -64,9 +68,23 @@ public:
 
 private:
     void RequestTerminate();
-    void DeferReplacement(const std::string& destinationFolder, const std::string& fileName);
-    bool ReplacementPending(const std::string& source, const std::string& target);
     void ShowInstallDirNotFound();
+    void ShowUnableToMove(const std::string& destinationFolder, const std::string& fileName);
+    void LogDeferred(const std::string& fileName);
+    bool MoveOver(const std::string& from, const std::string& to);
+    void RemoveStaged(const std::string& source);
+
+    // Puts right what a run that was killed or lost its power left half done.
+    void RecoverInterruptedRun();
+    bool EarlierReplacementPending(const std::string& destinationFolder, const std::string& fileName);
+    bool StagedFilePending(const std::string& fileName);
+    // Paths compared as the system resolves them: full, case and separators aside.
+    std::string PathKey(const std::string& path);
+    bool PendingReplacement(const std::string& from, const std::string& to);
+    // wininit.ini's lines (none when it does not exist); nullopt when it cannot be
+    // read whole.
+    std::optional<std::vector<std::string>> ReadWininit();
+    bool WininitRenames(const std::vector<std::string>& lines, const std::string& target, const std::string& source);
 
     IFileSystem& fs_;
     IRegistry& registry_;
@@ -74,6 +92,7 @@ private:
     RunState state_;
     TUpdateLog log_;
     TTaskDialogEx msgDlg_;
+    std::uint32_t scheduleError_ = 0;  // the system error of the last failed scheduling
     bool ran_ = false;
     bool terminateRequested_ = false;
 };

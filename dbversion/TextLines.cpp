@@ -14,7 +14,13 @@ bool TextLineReader::Fill()
     }
     pos_ = 0;
     end_ = got;
-    if (got == 0) eof_ = true;
+    consumed_ += got;
+    if (got == 0) {
+        eof_ = true;
+        // A read that ends before the size the file had is a cut, not its end.
+        const auto size = stream_.Size();
+        if (size && consumed_ < *size) failed_ = true;
+    }
     return got > 0;
 }
 
@@ -28,11 +34,12 @@ bool TextLineReader::Next(std::string& line)
         const char c = buffer_[pos_++];
         if (c == '\x1A') {
             textEnded_ = true;
-            return started;
+            endedEarly_ = pos_ < end_ || Fill();
+            return started && !failed_;
         }
         started = true;
         if (c == '\n') return true;
-        if (c != '\r') line.push_back(c);
+        if (c != '\r' && line.size() < maxLine_) line.push_back(c);
     }
 }
 
@@ -40,6 +47,7 @@ namespace {
 class MemoryStream : public IReadStream {
 public:
     explicit MemoryStream(const std::string& text) : text_(text) {}
+    std::optional<std::uint64_t> Size() override { return text_.size(); }
     bool Read(char* buffer, std::size_t capacity, std::size_t& got) override
     {
         got = std::min(capacity, text_.size() - pos_);
@@ -62,6 +70,14 @@ std::vector<std::string> SplitTextLines(const std::string& text)
     std::string line;
     while (reader.Next(line)) lines.push_back(line);
     return lines;
+}
+
+bool ReadWholeLines(IReadStream& stream, std::vector<std::string>& lines)
+{
+    TextLineReader reader(stream);
+    std::string line;
+    while (reader.Next(line)) lines.push_back(line);
+    return !reader.Failed() && !reader.EndedEarly();
 }
 
 bool ReadFirstLine(IFileSystem& fs, const std::string& path, std::string& line)

@@ -60,7 +60,7 @@ private:
 // after that many lines and marks the cut. false on any read or write error.
 bool CopyLines(IReadStream& in, LineWriter& out, int keepLines)
 {
-    TextLineReader reader(in);
+    TextLineReader reader(in, kLogLineCap);
     std::string line;
     int count = 0;
     while (reader.Next(line)) {
@@ -82,15 +82,12 @@ std::string FormatLogLine(const std::string& stamp, const std::string& message)
 
 bool TUpdateLog::StartLogFile()
 {
-    try {
-        if (state_.LogStarted) {
-            CloseLogFile();
-            RewriteLog();
-        }
-        logFile_ = fs_.OpenWrite(state_.LogDir + kTmpName, OpenMode::CreateTruncate);
-    } catch (...) {
-        logFile_.reset();
+    if (state_.LogStarted) {
+        CloseLogFile();
+        RewriteLog();
     }
+    logFile_ = fs_.OpenWrite(state_.LogDir + kTmpName, OpenMode::CreateTruncate);
+    unmerged_ = logFile_ != nullptr;
     state_.LogStarted = logFile_ != nullptr;
     return state_.LogStarted;
 }
@@ -98,70 +95,57 @@ bool TUpdateLog::StartLogFile()
 void TUpdateLog::WriteToLog(const std::string& message)
 {
     if (!state_.LogStarted || !logFile_) return;
-    try {
-        const std::string line = FormatLogLine(clock_.LogTimestamp(), message) + "\r\n";
-        logFile_->Write(line.data(), line.size());
-    } catch (...) {
-        // A lost line never stops the update.
-    }
+    // A lost line never stops the update.
+    const std::string line = FormatLogLine(clock_.LogTimestamp(), message) + "\r\n";
+    logFile_->Write(line.data(), line.size());
 }
 
 void TUpdateLog::CloseLogFile()
 {
     state_.LogStarted = false;
     if (!logFile_) return;
-    try {
-        const std::string end = DashLine() + "\r\n\r\n";
-        logFile_->Write(end.data(), end.size());
-        logFile_->Close();
-    } catch (...) {
-    }
+    const std::string end = DashLine() + "\r\n\r\n";
+    if (logFile_->Write(end.data(), end.size())) logFile_->Close();
     logFile_.reset();
 }
 
 void TUpdateLog::RewriteLog()
 {
-    try {
-        const std::string tmp = state_.LogDir + kTmpName;
-        const std::string txt = state_.LogDir + kTxtName;
-        if (!fs_.FileExists(tmp)) return;
-        if (!fs_.FileExists(txt)) {
-            fs_.Move(tmp, txt);
-            return;
-        }
-        {
-            auto out = fs_.OpenWrite(tmp, OpenMode::Append);
-            if (!out) return;
-            auto in = fs_.OpenRead(txt);
-            if (!in) return;
-            LineWriter writer(*out);
-            if (!CopyLines(*in, writer, 0) || !writer.Finish()) return;
-        }
-        // The accumulated log must survive under one of the two names whatever fails.
-        ReplaceFileKeepingOld(fs_, tmp, txt);
-    } catch (...) {
+    const std::string tmp = state_.LogDir + kTmpName;
+    const std::string txt = state_.LogDir + kTxtName;
+    if (!fs_.FileExists(tmp)) return;
+    if (fs_.FileExists(txt)) {
+        auto out = fs_.OpenWrite(tmp, OpenMode::Append);
+        if (!out) return;
+        auto in = fs_.OpenRead(txt);
+        if (!in) return;
+        LineWriter writer(*out);
+        if (!CopyLines(*in, writer, 0) || !writer.Finish()) return;
     }
+    // The accumulated log stands whole under its name at every instant: a read-only
+    // one is kept, with this run's merged copy beside it.
+    if (ReplaceWhole(fs_, state_.IsNTPlatform, tmp, txt) == ReplaceOutcome::Replaced) unmerged_ = false;
 }
 
 void TUpdateLog::CheckLogFile()
 {
-    try {
-        const std::string tmp = state_.LogDir + kTmpName;
-        const std::string txt = state_.LogDir + kTxtName;
-        // A log that cannot be opened for writing (read-only, in use) is never cut.
-        const auto size = fs_.WritableFileSize(txt);
-        if (!size || *size <= kLogSizeLimit) return;
-        {
-            auto in = fs_.OpenRead(txt);
-            if (!in) return;
-            auto out = fs_.OpenWrite(tmp, OpenMode::CreateTruncate);
-            if (!out) return;
-            LineWriter writer(*out);
-            if (!CopyLines(*in, writer, kLogLinesKept) || !writer.Finish()) return;
-        }
-        ReplaceFileKeepingOld(fs_, tmp, txt);
-    } catch (...) {
+    // After a failed merge UPDLOG.TMP still holds this run's lines: the cut, which
+    // writes its copy under that name, would empty it.
+    if (unmerged_) return;
+    const std::string tmp = state_.LogDir + kTmpName;
+    const std::string txt = state_.LogDir + kTxtName;
+    // A log that cannot be opened for writing (read-only, in use) is never cut.
+    const auto size = fs_.WritableFileSize(txt);
+    if (!size || *size <= kLogSizeLimit) return;
+    {
+        auto in = fs_.OpenRead(txt);
+        if (!in) return;
+        auto out = fs_.OpenWrite(tmp, OpenMode::CreateTruncate);
+        if (!out) return;
+        LineWriter writer(*out);
+        if (!CopyLines(*in, writer, kLogLinesKept) || !writer.Finish()) return;
     }
+    ReplaceWhole(fs_, state_.IsNTPlatform, tmp, txt);
 }
 
 std::string GetLogfileDir(IRegistry& registry, IFileSystem& fs, const RunState& state)

@@ -12,6 +12,9 @@ namespace dupd {
 
 inline constexpr std::uint64_t kLogSizeLimit = 16384;
 inline constexpr int kLogLinesKept = 101;
+// The longest line that the merge and the cut copy; the rest of a longer line
+// (which this program never writes) is dropped. Keeps both in flat memory.
+inline constexpr std::size_t kLogLineCap = 1024;
 
 // "[" + stamp + "] " + message.
 std::string FormatLogLine(const std::string& stamp, const std::string& message);
@@ -24,6 +27,8 @@ public:
     void WriteToLog(const std::string& message);
     void CloseLogFile();
     void RewriteLog();
+    // Cuts UPDLOG.TXT down above the size limit; never while this run's lines wait in
+    // UPDLOG.TMP after a failed merge.
     void CheckLogFile();
 
 private:
@@ -31,6 +36,7 @@ private:
     IClock& clock_;
     RunState& state_;
     std::unique_ptr<IWriteStream> logFile_;
+    bool unmerged_ = false;  // UPDLOG.TMP holds lines of this run not yet in UPDLOG.TXT
 };
 
 // The log folder, ending with a backslash: InstallDir on the 9x family, else the

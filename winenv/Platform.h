@@ -20,14 +20,17 @@ public:
     // Reads up to `capacity` bytes into `buffer`. true with `got` == 0 is the end of
     // the file; false is an I/O error.
     virtual bool Read(char* buffer, std::size_t capacity, std::size_t& got) = 0;
+    // The file's size when it was opened, so that a reader can tell the end of the
+    // file from a read that stopped short; nullopt when the system cannot tell.
+    virtual std::optional<std::uint64_t> Size() = 0;
 };
 
 class IWriteStream {
 public:
     virtual ~IWriteStream() = default;
     virtual bool Write(const char* data, std::size_t size) = 0;
-    // Flushes and closes; false when something did not reach the file. Destroying an
-    // open stream closes it too, ignoring the outcome.
+    // Flushes to the disk and closes; false when something did not reach it.
+    // Destroying an open stream closes it too, ignoring the outcome.
     virtual bool Close() = 0;
 };
 
@@ -38,6 +41,7 @@ enum class OpenMode { CreateTruncate, Append };
 struct PendingRename {
     std::string from;
     std::string to;
+    bool replaceExisting = false;  // MOVEFILE_REPLACE_EXISTING: `to` may exist
 };
 
 class IFileSystem {
@@ -52,6 +56,10 @@ public:
     virtual bool Delete(const std::string& path) = 0;
     // MoveFileA: fails when `to` exists; moves across volumes by copying.
     virtual bool Move(const std::string& from, const std::string& to) = 0;
+    // MoveFileExA with MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH, within one
+    // folder: `to` names the old file or the new one at every instant. Fails,
+    // changing nothing, when `to` is read-only or in use. The NT platform only.
+    virtual bool Replace(const std::string& from, const std::string& to) = 0;
     virtual bool RemoveFolder(const std::string& path) = 0;
 
     // nullptr when the file cannot be opened.
@@ -61,10 +69,19 @@ public:
     // (missing, read-only, locked) or its size cannot be taken.
     virtual std::optional<std::uint64_t> WritableFileSize(const std::string& path) = 0;
 
-    // The system's pending-rename list (MoveFileExA with MOVEFILE_DELAY_UNTIL_REBOOT).
-    virtual bool ScheduleDeleteAtRestart(const std::string& path) = 0;
-    virtual bool ScheduleMoveAtRestart(const std::string& from, const std::string& to) = 0;
-    virtual std::vector<PendingRename> PendingRenames() = 0;
+    // Names (not paths) of the files in `folder` that match `pattern`, with the
+    // system's wildcards; nullopt when the folder cannot be listed.
+    virtual std::optional<std::vector<std::string>> FindFiles(const std::string& folder,
+                                                              const std::string& pattern) = 0;
+    // GetFullPathNameA: absolute, with "." and ".." resolved; "" on failure.
+    virtual std::string FullPath(const std::string& path) = 0;
+
+    // One entry of the system's pending-rename list (MoveFileExA with
+    // MOVEFILE_DELAY_UNTIL_REBOOT | MOVEFILE_REPLACE_EXISTING): at the restart `from`
+    // replaces `to`; nothing happens if `from` is gone by then.
+    virtual bool ScheduleReplaceAtRestart(const std::string& from, const std::string& to) = 0;
+    // nullopt when the list cannot be read; no list is an empty one.
+    virtual std::optional<std::vector<PendingRename>> PendingRenames() = 0;
 
     // The error code of the last failed call on this thread (GetLastError) and the
     // system's text for a code ("" when it has none).

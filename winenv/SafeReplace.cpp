@@ -1,37 +1,148 @@
 #include "winenv/SafeReplace.h"
 
+#include <algorithm>
+#include <cctype>
+#include <vector>
+
 namespace dupd {
 
 namespace {
 
-// A backup name beside the target that is free (a stale one from an interrupted run
-// is removed first).
-std::string FreeBackupName(IFileSystem& fs, const std::string& target)
+constexpr std::size_t kCopyChunk = 64 * 1024;
+
+std::string Lower(std::string s)
 {
-    for (int i = 0; i < 10; ++i) {
-        std::string name = target + ".dupd-old" + (i ? std::to_string(i) : std::string());
-        if (!fs.FileExists(name) || fs.Delete(name)) return name;
-    }
-    return "";
+    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return s;
+}
+
+std::string Join(const std::string& folder, const std::string& name)
+{
+    if (folder.empty() || folder.back() == '\\') return folder + name;
+    return folder + "\\" + name;
+}
+
+// A stale file of the program's own that is in the way of a new one.
+void Clear(IFileSystem& fs, const std::string& path)
+{
+    if (!fs.FileExists(path)) return;
+    if (!fs.Delete(path) && fs.SetArchiveOnly(path)) fs.Delete(path);
 }
 
 }  // namespace
 
-ReplaceOutcome ReplaceFileKeepingOld(IFileSystem& fs, const std::string& source, const std::string& target)
+bool CopyWhole(IFileSystem& fs, const std::string& from, const std::string& to)
 {
-    if (!fs.FileExists(target)) return fs.Move(source, target) ? ReplaceOutcome::Replaced : ReplaceOutcome::MoveFailed;
-
-    // A read-only file could not be deleted either: it stays, as a deletion would leave it.
-    if (fs.IsReadOnly(target)) return ReplaceOutcome::TargetBusy;
-    const std::string backup = FreeBackupName(fs, target);
-    if (backup.empty() || !fs.Move(target, backup)) return ReplaceOutcome::TargetBusy;
-
-    if (!fs.Move(source, target)) {
-        fs.Move(backup, target);
-        return ReplaceOutcome::MoveFailed;
+    Clear(fs, to);
+    bool whole = false;
+    {
+        auto in = fs.OpenRead(from);
+        auto out = in ? fs.OpenWrite(to, OpenMode::CreateTruncate) : nullptr;
+        if (out) {
+            std::vector<char> buffer(kCopyChunk);
+            std::uint64_t copied = 0;
+            bool ok = true;
+            for (;;) {
+                std::size_t got = 0;
+                if (!in->Read(buffer.data(), buffer.size(), got)) {
+                    ok = false;
+                    break;
+                }
+                if (got == 0) break;
+                if (!out->Write(buffer.data(), got)) {
+                    ok = false;
+                    break;
+                }
+                copied += got;
+            }
+            // A read that stopped short of the size is no end of the file.
+            const auto size = in->Size();
+            whole = ok && size && copied == *size;
+            whole = out->Close() && whole;
+        }
     }
-    fs.Delete(backup);
-    return ReplaceOutcome::Replaced;
+    if (!whole) fs.Delete(to);
+    return whole;
+}
+
+bool WriteWhole(IFileSystem& fs, const std::string& to, const std::string& text)
+{
+    Clear(fs, to);
+    bool whole = false;
+    {
+        auto out = fs.OpenWrite(to, OpenMode::CreateTruncate);
+        if (out) {
+            whole = out->Write(text.data(), text.size());
+            whole = out->Close() && whole;
+        }
+    }
+    if (!whole) fs.Delete(to);
+    return whole;
+}
+
+ReplaceOutcome ReplaceWhole(IFileSystem& fs, bool nt, const std::string& fresh, const std::string& target)
+{
+    const bool targetExists = fs.FileExists(target);
+    // A read-only file could not be deleted either: it stays, as a deletion would leave it.
+    if (targetExists && fs.IsReadOnly(target)) return ReplaceOutcome::TargetBusy;
+    if (nt) {
+        if (fs.Replace(fresh, target)) return ReplaceOutcome::Replaced;
+        return targetExists ? ReplaceOutcome::TargetBusy : ReplaceOutcome::Failed;
+    }
+
+    const std::string copy = target + kNewSuffix;
+    if (fresh != copy) {
+        Clear(fs, copy);
+        if (!fs.Move(fresh, copy)) return ReplaceOutcome::Failed;
+    }
+    if (targetExists && !fs.Delete(target)) {
+        if (fresh != copy) fs.Move(copy, fresh);
+        return ReplaceOutcome::TargetBusy;
+    }
+    // Should this rename fail, the whole copy beside a missing target is renamed in
+    // by the next run's recovery.
+    return fs.Move(copy, target) ? ReplaceOutcome::Replaced : ReplaceOutcome::Failed;
+}
+
+void RecoverLeftovers(IFileSystem& fs, const std::string& folder, const std::vector<std::string>& targets,
+                      const PendingSourceTest& pendingSource)
+{
+    const auto found = fs.FindFiles(folder, std::string("*") + kOwnMark + "*");
+    if (!found) return;
+
+    std::vector<std::string> wanted;
+    for (const auto& t : targets) wanted.push_back(Lower(t));
+
+    // Each target's leftovers in the order of the rules: an old copy first, so that a
+    // target restored from it is not replaced by a stale new one.
+    for (const char* suffix : {kOldSuffix, kPartSuffix, kNewSuffix}) {
+        const std::string lowSuffix = suffix;
+        for (const std::string& name : *found) {
+            const std::string low = Lower(name);
+            if (low.size() <= lowSuffix.size() || low.compare(low.size() - lowSuffix.size(), lowSuffix.size(), lowSuffix))
+                continue;
+            const std::string base = name.substr(0, name.size() - lowSuffix.size());
+            const auto known = std::find(wanted.begin(), wanted.end(), Lower(base));
+            if (known == wanted.end()) continue;
+
+            const std::string leftover = Join(folder, name);
+            const std::string target = Join(folder, targets[static_cast<std::size_t>(known - wanted.begin())]);
+            if (lowSuffix == kPartSuffix) {
+                Clear(fs, leftover);
+            } else if (lowSuffix == kNewSuffix) {
+                if (pendingSource && pendingSource(leftover, target)) continue;
+                if (fs.FileExists(target))
+                    Clear(fs, leftover);
+                else
+                    fs.Move(leftover, target);
+            } else {
+                if (fs.FileExists(target))
+                    Clear(fs, leftover);
+                else
+                    fs.Move(leftover, target);
+            }
+        }
+    }
 }
 
 }  // namespace dupd

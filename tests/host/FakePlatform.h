@@ -60,6 +60,7 @@ public:
     std::set<std::string> failReadsOf;        // reads of these files fail after opening
     std::set<std::string> failWritesTo;       // writes into these files fail
     bool refuseScheduling = false;            // MoveFileEx(DELAY_UNTIL_REBOOT) refused
+    std::string currentDir = "C:\\WORK";     // what relative paths resolve against
     std::string windowsDir = "C:\\WINDOWS";
     std::string tempPath = "C:\\TEMP\\";
     std::uint32_t lastError = 0;
@@ -126,6 +127,21 @@ public:
         files[NormalPath(to)] = moved;
         return true;
     }
+    bool Replace(const std::string& from, const std::string& to) override
+    {
+        journal.push_back("replace " + from + " -> " + to);
+        auto it = files.find(NormalPath(from));
+        if (it == files.end()) return Fail(kErrFileNotFound);
+        if (it->second.inUse) return Fail(kErrSharingViolation);
+        auto old = files.find(NormalPath(to));
+        if (old != files.end() && old->second.readOnly) return Fail(kErrAccessDenied);
+        if (old != files.end() && old->second.inUse) return Fail(kErrSharingViolation);
+        if (!HasFolder(ParentOf(to))) return Fail(kErrPathNotFound);
+        File moved = it->second;
+        files.erase(it);
+        files[NormalPath(to)] = moved;
+        return true;
+    }
     bool RemoveFolder(const std::string& path) override
     {
         journal.push_back("rmdir " + path);
@@ -143,6 +159,7 @@ public:
     class Reader : public IReadStream {
     public:
         Reader(std::string data, bool fail) : data_(std::move(data)), fail_(fail) {}
+        std::optional<std::uint64_t> Size() override { return data_.size(); }
         bool Read(char* buffer, std::size_t capacity, std::size_t& got) override
         {
             got = 0;
@@ -215,21 +232,57 @@ public:
         return it->second.content.size();
     }
 
-    bool ScheduleDeleteAtRestart(const std::string& path) override
+    std::optional<std::vector<std::string>> FindFiles(const std::string& folder, const std::string& pattern) override
     {
-        journal.push_back("schedule delete " + path);
+        const auto dir = NormalPath(folder);
+        if (!folders.count(dir)) {
+            Fail(kErrPathNotFound);
+            return std::nullopt;
+        }
+        std::vector<std::string> names;
+        for (const auto& f : files)
+            if (ParentOf(f.first) == dir) {
+                const std::string name = f.first.substr(dir.size() + 1);
+                if (Matches(NormalPath(pattern), name)) names.push_back(name);
+            }
+        return names;
+    }
+    // Relative paths resolve against currentDir; "." and ".." are resolved.
+    std::string FullPath(const std::string& path) override
+    {
+        if (path.empty()) return "";
+        std::string p = path;
+        for (auto& c : p)
+            if (c == '/') c = '\\';
+        if (!(p.size() >= 2 && p[1] == ':')) p = currentDir + "\\" + p;
+        std::vector<std::string> parts;
+        std::size_t start = 0;
+        while (start <= p.size()) {
+            const auto end = std::min(p.find('\\', start), p.size());
+            const std::string part = p.substr(start, end - start);
+            if (part == "..") {
+                if (parts.size() > 1) parts.pop_back();
+            } else if (!part.empty() && part != ".")
+                parts.push_back(part);
+            start = end + 1;
+        }
+        std::string out;
+        for (const auto& part : parts) out += (out.empty() ? "" : "\\") + part;
+        return parts.size() == 1 ? out + "\\" : out;
+    }
+    bool ScheduleReplaceAtRestart(const std::string& from, const std::string& to) override
+    {
+        journal.push_back("schedule replace " + from + " -> " + to);
         if (refuseScheduling) return Fail(kErrAccessDenied);
-        pending.push_back({path, ""});
+        pending.push_back({from, to, true});
         return true;
     }
-    bool ScheduleMoveAtRestart(const std::string& from, const std::string& to) override
+    bool failPendingRead = false;
+    std::optional<std::vector<PendingRename>> PendingRenames() override
     {
-        journal.push_back("schedule move " + from + " -> " + to);
-        if (refuseScheduling) return Fail(kErrAccessDenied);
-        pending.push_back({from, to});
-        return true;
+        if (failPendingRead) return std::nullopt;
+        return pending;
     }
-    std::vector<PendingRename> PendingRenames() override { return pending; }
 
     std::uint32_t LastError() override { return lastError; }
     std::string ErrorText(std::uint32_t code) override
@@ -252,22 +305,66 @@ public:
     std::string WindowsDirectory() override { return windowsDir; }
     std::string TempPath() override { return tempPath; }
 
-    // Carries out the pending list as Windows does at a restart.
+    // Carries out the pending list, then wininit.ini's [rename] section (renamed
+    // WININIT.BAK afterwards), as Windows does at a restart, each in its order.
     void Restart()
     {
         for (auto& f : files) f.second.inUse = false;
         for (const auto& p : pending) {
             if (p.to.empty())
                 files.erase(NormalPath(p.from));
-            else if (Has(p.from)) {
-                files[NormalPath(p.to)] = files[NormalPath(p.from)];
-                files.erase(NormalPath(p.from));
-            }
+            else if (Has(p.from) && (p.replaceExisting || !Has(p.to)))
+                MoveAtBoot(p.from, p.to);
         }
         pending.clear();
+
+        const std::string wininit = windowsDir + "\\wininit.ini";
+        if (!Has(wininit)) return;
+        bool inRename = false;
+        std::string text = Content(wininit);
+        std::size_t start = 0;
+        while (start < text.size()) {
+            auto end = text.find('\n', start);
+            if (end == std::string::npos) end = text.size();
+            std::string line = text.substr(start, end - start);
+            start = end + 1;
+            if (!line.empty() && line.back() == '\r') line.pop_back();
+            if (!line.empty() && line[0] == '[') {
+                inRename = NormalPath(line) == "[rename]";
+                continue;
+            }
+            const auto eq = line.find('=');
+            if (!inRename || eq == std::string::npos) continue;
+            const std::string to = line.substr(0, eq);
+            const std::string from = line.substr(eq + 1);
+            if (NormalPath(to) == "nul")
+                files.erase(NormalPath(from));
+            else if (Has(from))
+                MoveAtBoot(from, to);
+        }
+        files[NormalPath(windowsDir + "\\WININIT.BAK")] = files[NormalPath(wininit)];
+        files.erase(NormalPath(wininit));
     }
 
 private:
+    void MoveAtBoot(const std::string& from, const std::string& to)
+    {
+        File moved = files[NormalPath(from)];
+        files.erase(NormalPath(from));
+        files[NormalPath(to)] = moved;
+    }
+    // "*" stands for any run of characters; names are already lower-case.
+    static bool Matches(const std::string& pattern, const std::string& name)
+    {
+        if (pattern.empty()) return name.empty();
+        if (pattern[0] == '*') {
+            for (std::size_t i = 0; i <= name.size(); ++i)
+                if (Matches(pattern.substr(1), name.substr(i))) return true;
+            return false;
+        }
+        return !name.empty() && pattern[0] == name[0] && Matches(pattern.substr(1), name.substr(1));
+    }
+
     bool Fail(std::uint32_t code)
     {
         lastError = code;
@@ -288,6 +385,7 @@ public:
     std::map<std::string, Key> keys;  // "HKLM\\path" or "HKCU\\path", lower-case
     std::map<int, std::string> specialFolders;
     std::vector<std::string> opened;  // every successful open, for checks
+    std::vector<std::string> openedForWriting;  // those with full access
 
     static std::string KeyName(RegRoot root, const std::string& path)
     {
@@ -320,6 +418,7 @@ public:
         if (it == keys.end()) return nullptr;
         if (access == RegAccess::AllAccess && it->second.readOnlyForUser) return nullptr;
         opened.push_back(it->first);
+        if (access == RegAccess::AllAccess) openedForWriting.push_back(it->first);
         return std::make_unique<OpenKeyImpl>(it->second);
     }
     std::string SpecialFolderPath(int csidl) override

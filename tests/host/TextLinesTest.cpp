@@ -25,6 +25,7 @@ public:
         pos_ += got;
         return true;
     }
+    std::optional<std::uint64_t> Size() override { return data_.size(); }
 
 private:
     std::string data_;

@@ -270,7 +270,38 @@ TEST_F(SizeControl, Exactly101LinesStillGetTheBanner)
     const std::string log = LogOfSize(101, 20000);
     fs.AddFile(kTxt, log);
     Check();
-    EXPECT_EQ(fs.Content(kTxt), log + "\r\n" + kStars + "\r\nLogfile auto-truncated by Quellmark\r\n" + kStars + "\r\n");
+    // The long last line is cut to the longest line that is copied.
+    const std::string kept = log.substr(0, log.rfind("line 101")) + ("line 101" + std::string(20000, '.')).substr(0, kLogLineCap);
+    EXPECT_EQ(fs.Content(kTxt), kept + "\r\n\r\n" + kStars + "\r\nLogfile auto-truncated by Quellmark\r\n" + kStars + "\r\n");
+}
+
+// A log of one huge line (not this program's) is copied in flat memory and cut to
+// size like any other, and this run's lines are never lost to it.
+TEST_F(UpdateLog, HugeLineIsCappedAndNeverCostsThisRunsLines)
+{
+    fs.AddFile(kTxt, std::string(3 << 20, 'x') + "\r\nold 2\r\n");
+    Run({"this run"});
+    EXPECT_EQ(Lines(fs.Content(kTxt)), (std::vector<std::string>{"[" + clock.stamp + "] this run",
+                                                                  std::string(60, '-'), "",
+                                                                  std::string(kLogLineCap, 'x'), "old 2"}));
+}
+
+// A merge that failed leaves this run's lines in UPDLOG.TMP; the cut must not
+// empty that file for its own copy.
+TEST_F(UpdateLog, NoCutAfterAFailedMerge)
+{
+    const std::string old = LogOfSize(300, 30000);
+    fs.AddFile(kTxt, old);
+    TUpdateLog log(fs, clock, state);
+    ASSERT_TRUE(log.StartLogFile());
+    log.WriteToLog("this run");
+    log.CloseLogFile();
+    fs.failReadsOf.insert(fake::NormalPath(kTxt));
+    log.RewriteLog();
+    fs.failReadsOf.clear();
+    log.CheckLogFile();
+    EXPECT_EQ(fs.Content(kTxt), old);
+    EXPECT_EQ(Lines(fs.Content(kTmp)).at(0), "[" + clock.stamp + "] this run");
 }
 
 TEST_F(SizeControl, HundredLongLinesAreRewrittenWithoutBanner)
@@ -333,6 +364,7 @@ public:
             fs_.delivered += got;
             return true;
         }
+        std::optional<std::uint64_t> Size() override { return fs_.total; }
 
     private:
         StreamingFs& fs_;

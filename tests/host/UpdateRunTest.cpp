@@ -129,7 +129,7 @@ TEST_F(UpdateRun, PackageWithoutMainFileIsRefusedAndKept)
     EXPECT_EQ(ui.events, (std::vector<std::string>{"beep 16", "dialog Quellmark Database Updater  - Error", "terminate"}));
     EXPECT_TRUE(Staged("Qlmlist2.dta"));
     EXPECT_TRUE(Staged("Reflist.dta"));
-    EXPECT_TRUE(registry.opened.empty());
+    EXPECT_TRUE(registry.openedForWriting.empty());
 }
 
 TEST_F(UpdateRun, UnreadableProductKeyOrValueThrowsThePackageAway)
@@ -283,10 +283,12 @@ TEST_F(UpdateRun, InstallsTheSetInItsOrderAndLogsEachFile)
     fs.AddFile(kLogDir + "UPDLOG.TXT", "[earlier] run\r\n");
     Run();
 
+    // Each file is put in place by its copy, which replaces the installed one in one step.
     std::vector<std::string> moves;
-    const std::string fromStaging = "move " + kStaging + "\\";
+    const std::string intoInstall = "replace " + kAppPath + "\\";
     for (const auto& j : fs.journal)
-        if (j.rfind(fromStaging, 0) == 0) moves.push_back(j.substr(fromStaging.size(), j.find(" -> ") - fromStaging.size()));
+        if (j.rfind(intoInstall, 0) == 0 && j.find(".dupd-new -> ") != std::string::npos)
+            moves.push_back(j.substr(intoInstall.size(), j.find(".dupd-new") - intoInstall.size()));
     EXPECT_EQ(moves, (std::vector<std::string>{"Qlm_list.dta", "Qlmlist2.dta", "Qlmlist10.dta", "Reflist.dta",
                                                "epack.dta", "qmweb.dta"}));
     EXPECT_EQ(Installed("qmweb.dta"), "new qmweb.dta");
@@ -371,13 +373,14 @@ TEST_F(UpdateRun, FileInUseIsReplacedAtRestartAndTheOthersNow)
     Install("Qlm_list.dta", "old").inUse = true;
     Run();
 
+    // One entry, from the program's own copy beside the target: no deletion that
+    // could stand without its move.
     const std::string target = kAppPath + "\\Qlm_list.dta";
-    const std::string source = kStaging + "\\Qlm_list.dta";
-    ASSERT_EQ(fs.pending.size(), 2u);
-    EXPECT_EQ(fs.pending[0].from, target);
-    EXPECT_EQ(fs.pending[0].to, "");
-    EXPECT_EQ(fs.pending[1].from, source);
-    EXPECT_EQ(fs.pending[1].to, target);
+    ASSERT_EQ(fs.pending.size(), 1u);
+    EXPECT_EQ(fs.pending[0].from, target + ".dupd-new");
+    EXPECT_EQ(fs.pending[0].to, target);
+    EXPECT_TRUE(fs.pending[0].replaceExisting);
+    EXPECT_EQ(Installed("Qlm_list.dta.dupd-new"), "new Qlm_list.dta");
     EXPECT_EQ(Installed("Qlm_list.dta"), "old");
     EXPECT_EQ(Installed("Qlmlist2.dta"), "new Qlmlist2.dta");
     EXPECT_TRUE(Staged("Qlm_list.dta"));
@@ -400,21 +403,43 @@ TEST_F(UpdateRun, FileInUseIsReplacedAtRestartAndTheOthersNow)
     EXPECT_EQ(Installed("Qlm_list.dta"), "new Qlm_list.dta");
 }
 
-TEST_F(UpdateRun, SecondRunBeforeTheRestartDoesNotQueueTheReplacementAgain)
+TEST_F(UpdateRun, SecondRunBeforeTheRestartRenewsTheCopyAndKeepsOneEntry)
 {
     Install("Qlm_list.dta", "old").inUse = true;
     Run();
-    ASSERT_EQ(fs.pending.size(), 2u);
+    ASSERT_EQ(fs.pending.size(), 1u);
 
     ui = FakeUserInterface();
+    fs.AddFile(kStaging + "\\Qlm_list.dta", "newer Qlm_list.dta");
     Run();
-    EXPECT_EQ(fs.pending.size(), 2u);
+    EXPECT_EQ(fs.pending.size(), 1u);
+    EXPECT_EQ(Installed("Qlm_list.dta.dupd-new"), "newer Qlm_list.dta");
     ASSERT_EQ(ui.shown.size(), 1u);
     EXPECT_EQ(ui.shown[0].instruction, "Reboot Required");
     EXPECT_EQ(LogLines()[2], Entry("Qlm_list.dta will be installed after a reboot"));
 
     fs.Restart();
-    EXPECT_EQ(Installed("Qlm_list.dta"), "new Qlm_list.dta");
+    EXPECT_EQ(Installed("Qlm_list.dta"), "newer Qlm_list.dta");
+}
+
+// The file in use at the first run and free at the second: placed now, and the
+// first run's entry, whose copy went into place, does nothing at the restart.
+// A declined second run leaves the entry and its copy alone.
+TEST_F(UpdateRun, SecondRunBeforeTheRestartNeverUndoesTheFirst)
+{
+    for (bool declined : {false, true}) {
+        SetUp();
+        Install("Qlm_list.dta", "old").inUse = true;
+        Run();
+        ASSERT_EQ(fs.pending.size(), 1u);
+        fs.files[fake::NormalPath(kAppPath + "\\Qlm_list.dta")].inUse = false;
+        Install("reflist.dta", EnCrypt("Q::6935||") + "\r\n");
+        dialogs.answers = {declined ? 7 : 6};
+        Run();
+        fs.Restart();
+        EXPECT_EQ(Installed("Qlm_list.dta"), "new Qlm_list.dta") << declined;
+        EXPECT_FALSE(fs.Has(kAppPath + "\\Qlm_list.dta.dupd-new")) << declined;
+    }
 }
 
 TEST_F(UpdateRun, RefusedSchedulingShowsTheSystemErrorAndStillCountsAsDeferred)
@@ -438,7 +463,8 @@ TEST_F(UpdateRun, FailedMoveKeepsTheInstalledFileAndTellsTheUser)
 {
     Stage("Qlmlist2.dta");
     Install("Qlm_list.dta", "old");
-    fs.failMovesFrom.insert(fake::NormalPath(kStaging + "\\Qlm_list.dta"));
+    // The disk fills up while the copy is written.
+    fs.failWritesTo.insert(fake::NormalPath(kAppPath + "\\Qlm_list.dta.dupd-part"));
     Run();
 
     EXPECT_EQ(Installed("Qlm_list.dta"), "old");
@@ -452,6 +478,7 @@ TEST_F(UpdateRun, FailedMoveKeepsTheInstalledFileAndTellsTheUser)
     EXPECT_EQ(ui.events.front(), "beep 64");
     EXPECT_TRUE(fs.HasFolder(kStaging));
     EXPECT_TRUE(fs.pending.empty());
+    EXPECT_FALSE(fs.Has(kAppPath + "\\Qlm_list.dta.dupd-part"));
 }
 
 // ---------------------------------------------------------------- the 9x family
@@ -463,17 +490,23 @@ TEST_F(UpdateRun, On9xFilesInUseGoToWininitAndTheLogBesideTheDatabase)
     Run(1);
 
     const std::string t = fs.ShortPathName(kAppPath + "\\Qlm_list.dta");
-    const std::string s = fs.ShortPathName(kStaging + "\\Qlm_list.dta");
+    const std::string s = fs.ShortPathName(kAppPath + "\\Qlm_list.dta.dupd-new");
     const auto expected = std::vector<std::string>{"[Settings]", "[Rename]", "nul=" + t, t + "=" + s, "NUL=C:\\X.TMP"};
     EXPECT_EQ(SplitTextLines(fs.Content("C:\\WINDOWS\\wininit.ini")), expected);
     EXPECT_TRUE(fs.pending.empty());
+    EXPECT_EQ(Installed("Qlm_list.dta.dupd-new"), "new Qlm_list.dta");
     EXPECT_FALSE(fs.Has("C:\\WINDOWS\\wininit.ini.dupd-new"));
     EXPECT_FALSE(LogLines(kAppPath + "\\").empty());
     EXPECT_TRUE(LogLines().empty());
 
-    // Once is enough, also when the update runs again before the restart.
+    // Once is enough, also when the update runs again before the restart, the file
+    // free by then: placing it now would let the "nul=" line delete it.
+    fs.files[fake::NormalPath(kAppPath + "\\Qlm_list.dta")].inUse = false;
     Run(1);
     EXPECT_EQ(SplitTextLines(fs.Content("C:\\WINDOWS\\wininit.ini")), expected);
+    fs.Restart();
+    EXPECT_EQ(Installed("Qlm_list.dta"), "new Qlm_list.dta");
+    EXPECT_FALSE(fs.Has(kAppPath + "\\Qlm_list.dta.dupd-new"));
 }
 
 TEST_F(UpdateRun, On9xAWininitThatCannotBeReadIsLeftAlone)
@@ -484,7 +517,27 @@ TEST_F(UpdateRun, On9xAWininitThatCannotBeReadIsLeftAlone)
     fs.failReadsOf.insert(fake::NormalPath("C:\\WINDOWS\\wininit.ini"));
     Run(1);
     EXPECT_EQ(fs.Content("C:\\WINDOWS\\wininit.ini"), big);
-    EXPECT_EQ(ui.shown.size(), 1u);  // the restart notice all the same
+    // Told as on the NT platform, then the restart notice all the same.
+    ASSERT_EQ(ui.shown.size(), 2u);
+    EXPECT_EQ(ui.shown[0].kind, "box");
+    EXPECT_EQ(ui.events[0], "box dupd");
+    EXPECT_EQ(ui.events[1], "beep 16");
+    EXPECT_EQ(ui.shown[1].instruction, "Reboot Required");
+    EXPECT_FALSE(fs.Has(kAppPath + "\\Qlm_list.dta.dupd-new"));
+}
+
+// A 0x1A byte ends the text for the line reader: a rewrite would drop every line of
+// other programs after it, so such a file counts as unreadable.
+TEST_F(UpdateRun, On9xAWininitWithAnEndOfTextByteInsideIsLeftAlone)
+{
+    Install("Qlm_list.dta", "old").inUse = true;
+    const std::string text = "[rename]\r\nnul=C:\\A.TMP\r\n\x1A\r\nnul=C:\\B.TMP\r\n";
+    fs.AddFile("C:\\WINDOWS\\wininit.ini", text);
+    Run(1);
+    EXPECT_EQ(fs.Content("C:\\WINDOWS\\wininit.ini"), text);
+    ASSERT_EQ(ui.shown.size(), 2u);
+    EXPECT_EQ(ui.shown[0].text, "System Error.  Code: 13.\r\nError 13.");
+    EXPECT_EQ(LogLines(kAppPath + "\\")[2], Entry("Qlm_list.dta will be installed after a reboot"));
 }
 
 TEST_F(UpdateRun, On9xAWininitOfManyLinesKeepsEveryLine)

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <limits>
 
+#include "winenv/PendingRenameList.h"
 #include "winenv/win32/Handle.h"
 
 namespace dupd {
@@ -25,6 +26,13 @@ public:
         if (!::ReadFile(file_.get(), buffer, ask, &n, nullptr)) return false;
         got = n;
         return true;
+    }
+
+    std::optional<std::uint64_t> Size() override
+    {
+        LARGE_INTEGER size{};
+        if (!::GetFileSizeEx(file_.get(), &size)) return std::nullopt;
+        return static_cast<std::uint64_t>(size.QuadPart);
     }
 
 private:
@@ -54,8 +62,11 @@ public:
     bool Close() override
     {
         if (!file_) return false;
+        // A file that is renamed into place next must be on the disk first: after a
+        // power failure the name would otherwise stand for an empty file.
+        const bool flushed = ::FlushFileBuffers(file_.get()) != 0;
         const bool closed = ::CloseHandle(file_.release()) != 0;
-        return closed && !failed_;
+        return flushed && closed && !failed_;
     }
 
 private:
@@ -63,20 +74,17 @@ private:
     bool failed_ = false;
 };
 
-std::string WideToAnsi(const std::wstring& text)
+static_assert(sizeof(wchar_t) == sizeof(char16_t), "the system's wide characters are UTF-16 units");
+
+std::string WideToAnsi(const std::u16string& text)
 {
     if (text.empty()) return {};
-    const int size = ::WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    const auto* wide = reinterpret_cast<const wchar_t*>(text.data());
+    const int size = ::WideCharToMultiByte(CP_ACP, 0, wide, static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
     if (size <= 0) return {};
     std::string out(static_cast<std::size_t>(size), '\0');
-    ::WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), out.data(), size, nullptr, nullptr);
+    ::WideCharToMultiByte(CP_ACP, 0, wide, static_cast<int>(text.size()), out.data(), size, nullptr, nullptr);
     return out;
-}
-
-std::string StripPrefix(std::string s, const std::string& prefix)
-{
-    if (s.compare(0, prefix.size(), prefix) == 0) s.erase(0, prefix.size());
-    return s;
 }
 
 }  // namespace
@@ -104,36 +112,6 @@ std::string QueryGrowingPath(const PathQuery& query, std::uint32_t firstCapacity
         capacity = n;
     }
     return {};
-}
-
-std::vector<std::wstring> SplitMultiString(const wchar_t* data, std::size_t count)
-{
-    std::vector<std::wstring> out;
-    std::size_t pos = 0;
-    while (pos < count) {
-        std::size_t end = pos;
-        while (end < count && data[end] != L'\0') ++end;
-        out.emplace_back(data + pos, end - pos);
-        pos = end + 1;
-    }
-    return out;
-}
-
-std::vector<PendingRename> ParsePendingRenames(const std::vector<std::string>& strings)
-{
-    static const std::string kNtPrefix = "\\??\\";
-    std::vector<PendingRename> out;
-    for (std::size_t i = 0; i + 1 < strings.size(); i += 2) {
-        // The list ends with an empty string; what follows it is padding.
-        if (strings[i].empty()) break;
-        PendingRename entry;
-        entry.from = StripPrefix(strings[i], kNtPrefix);
-        std::string to = strings[i + 1];
-        if (!to.empty() && to[0] == '!') to.erase(0, 1);  // "replace existing" marker
-        entry.to = StripPrefix(to, kNtPrefix);
-        out.push_back(std::move(entry));
-    }
-    return out;
 }
 
 }  // namespace win32detail
@@ -184,6 +162,13 @@ bool Win32FileSystem::Delete(const std::string& path)
 bool Win32FileSystem::Move(const std::string& from, const std::string& to)
 {
     return ::MoveFileA(from.c_str(), to.c_str()) ? true : Failed();
+}
+
+bool Win32FileSystem::Replace(const std::string& from, const std::string& to)
+{
+    if (ReadOnlyRefused(to)) return false;
+    return ::MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) ? true
+                                                                                                      : Failed();
 }
 
 bool Win32FileSystem::RemoveFolder(const std::string& path)
@@ -239,23 +224,57 @@ std::optional<std::uint64_t> Win32FileSystem::WritableFileSize(const std::string
     return static_cast<std::uint64_t>(size.QuadPart);
 }
 
-bool Win32FileSystem::ScheduleDeleteAtRestart(const std::string& path)
+std::optional<std::vector<std::string>> Win32FileSystem::FindFiles(const std::string& folder,
+                                                                   const std::string& pattern)
 {
-    return ::MoveFileExA(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) ? true : Failed();
+    std::string spec = folder;
+    if (!spec.empty() && spec.back() != '\\') spec += '\\';
+    spec += pattern;
+    WIN32_FIND_DATAA found{};
+    const HANDLE search = ::FindFirstFileA(spec.c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) {
+        const DWORD error = ::GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_NO_MORE_FILES) return std::vector<std::string>{};
+        lastError_ = error;
+        return std::nullopt;
+    }
+    std::vector<std::string> names;
+    do {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.emplace_back(found.cFileName);
+    } while (::FindNextFileA(search, &found));
+    const DWORD error = ::GetLastError();
+    ::FindClose(search);
+    if (error != ERROR_NO_MORE_FILES) {
+        lastError_ = error;
+        return std::nullopt;
+    }
+    return names;
 }
 
-bool Win32FileSystem::ScheduleMoveAtRestart(const std::string& from, const std::string& to)
+std::string Win32FileSystem::FullPath(const std::string& path)
 {
-    return ::MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_DELAY_UNTIL_REBOOT) ? true : Failed();
+    if (path.empty() || path.find('\0') != std::string::npos) return {};
+    return RecordingPathQuery(
+        [&path](std::uint32_t capacity, char* buffer) {
+            return static_cast<std::uint32_t>(::GetFullPathNameA(path.c_str(), capacity, buffer, nullptr));
+        },
+        true);
 }
 
-std::vector<PendingRename> Win32FileSystem::PendingRenames()
+bool Win32FileSystem::ScheduleReplaceAtRestart(const std::string& from, const std::string& to)
+{
+    return ::MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_DELAY_UNTIL_REBOOT | MOVEFILE_REPLACE_EXISTING)
+               ? true
+               : Failed();
+}
+
+std::optional<std::vector<PendingRename>> Win32FileSystem::PendingRenames()
 {
     UniqueRegKey key;
     LONG rc = ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionManagerKey, 0, KEY_QUERY_VALUE, &key.out());
     if (rc != ERROR_SUCCESS) {
         lastError_ = static_cast<std::uint32_t>(rc);
-        return {};
+        return std::nullopt;
     }
     // The system keeps the list in UTF-16 and deletions leave empty strings inside
     // it, so it is read whole and split by its byte count, not by a double NUL.
@@ -272,18 +291,13 @@ std::vector<PendingRename> Win32FileSystem::PendingRenames()
         size = got;
         break;
     }
+    if (rc == ERROR_FILE_NOT_FOUND) return std::vector<PendingRename>{};
     if (rc != ERROR_SUCCESS) {
-        if (rc != ERROR_FILE_NOT_FOUND) lastError_ = static_cast<std::uint32_t>(rc);
-        return {};
+        lastError_ = static_cast<std::uint32_t>(rc);
+        return std::nullopt;
     }
-    if (type != REG_MULTI_SZ) return {};
-
-    const auto wide = win32detail::SplitMultiString(reinterpret_cast<const wchar_t*>(data.data()),
-                                                    size / sizeof(wchar_t));
-    std::vector<std::string> strings;
-    strings.reserve(wide.size());
-    for (const auto& w : wide) strings.push_back(WideToAnsi(w));
-    return win32detail::ParsePendingRenames(strings);
+    if (type != REG_MULTI_SZ) return std::nullopt;
+    return ParsePendingRenameList(data.data(), size, WideToAnsi);
 }
 
 std::uint32_t Win32FileSystem::LastError()

@@ -19,15 +19,17 @@ public:
     bool SetArchiveOnly(const std::string& path) override;
     bool Delete(const std::string& path) override;
     bool Move(const std::string& from, const std::string& to) override;
+    bool Replace(const std::string& from, const std::string& to) override;
     bool RemoveFolder(const std::string& path) override;
 
     std::unique_ptr<IReadStream> OpenRead(const std::string& path) override;
     std::unique_ptr<IWriteStream> OpenWrite(const std::string& path, OpenMode mode) override;
     std::optional<std::uint64_t> WritableFileSize(const std::string& path) override;
 
-    bool ScheduleDeleteAtRestart(const std::string& path) override;
-    bool ScheduleMoveAtRestart(const std::string& from, const std::string& to) override;
-    std::vector<PendingRename> PendingRenames() override;
+    std::optional<std::vector<std::string>> FindFiles(const std::string& folder, const std::string& pattern) override;
+    std::string FullPath(const std::string& path) override;
+    bool ScheduleReplaceAtRestart(const std::string& from, const std::string& to) override;
+    std::optional<std::vector<PendingRename>> PendingRenames() override;
 
     std::uint32_t LastError() override;
     std::string ErrorText(std::uint32_t code) override;
@@ -56,12 +58,6 @@ std::string QueryGrowingPath(const PathQuery& query, std::uint32_t firstCapacity
 
 // Asks once with a fixed capacity; "" on failure or when the answer does not fit.
 std::string QueryFixedPath(const PathQuery& query, std::uint32_t capacity);
-
-// Splits REG_MULTI_SZ data (NUL-separated, possibly with empty targets in the
-// middle) into pairs and normalises them: the "\??\" prefix and a target's leading
-// "!" go, an empty target is a deletion.
-std::vector<PendingRename> ParsePendingRenames(const std::vector<std::string>& strings);
-std::vector<std::wstring> SplitMultiString(const wchar_t* data, std::size_t count);
 
 }  // namespace win32detail
 
