@@ -264,6 +264,7 @@ void TMainForm::DoCopy(const std::string& destinationFolder, const std::string& 
         RemoveStaged(source);
         return;
     case ReplaceOutcome::Failed:
+    case ReplaceOutcome::Committed:
         // The whole copy stays; the next run renames it in where the target is missing.
         ShowUnableToMove(destinationFolder, fileName);
         return;
@@ -334,9 +335,17 @@ bool TMainForm::PendingReplacement(const std::string& from, const std::string& t
 
 std::optional<std::vector<std::string>> TMainForm::ReadWininit()
 {
-    const std::string path = GetWinDir() + "\\wininit.ini";
+    const std::string folder = GetWinDir();
+    const std::string path = folder + "\\wininit.ini";
     std::vector<std::string> lines;
-    if (!fs_.FileExists(path)) return lines;
+    // Only a listing tells a missing file from a failed look: taking the system's
+    // file for absent would drop its other lines, or the copies it awaits.
+    const auto found = fs_.FindFiles(folder, "wininit.ini");
+    if (!found) {
+        scheduleError_ = fs_.LastError();
+        return std::nullopt;
+    }
+    if (found->empty()) return lines;
     auto in = fs_.OpenRead(path);
     if (!in) {
         scheduleError_ = fs_.LastError();
@@ -386,7 +395,18 @@ bool TMainForm::WriteWininit(const std::string& destinationFolder, const std::st
     // Written whole beside the old file before it is replaced, so that a failure never
     // leaves the system's file half-written.
     const std::string part = path + kPartSuffix;
-    if (WriteWhole(fs_, part, text) && ReplaceWhole(fs_, false, part, path) == ReplaceOutcome::Replaced) return true;
+    if (WriteWhole(fs_, part, text)) {
+        switch (ReplaceWhole(fs_, false, part, path)) {
+        case ReplaceOutcome::Replaced:
+            return true;
+        case ReplaceOutcome::Committed:
+            // In place once the next run renames it in; until then the copy must wait.
+            return true;
+        case ReplaceOutcome::TargetBusy:
+        case ReplaceOutcome::Failed:
+            break;
+        }
+    }
     scheduleError_ = fs_.LastError();
     fs_.Delete(part);
     return false;

@@ -114,7 +114,12 @@ void TUpdateLog::RewriteLog()
     const std::string tmp = state_.LogDir + kTmpName;
     const std::string txt = state_.LogDir + kTxtName;
     if (!fs_.FileExists(tmp)) return;
-    if (fs_.FileExists(txt)) {
+    if (!fs_.FileExists(txt)) {
+        // A plain move, which fails where a log stands after all.
+        if (fs_.Move(tmp, txt)) unmerged_ = false;
+        return;
+    }
+    {
         auto out = fs_.OpenWrite(tmp, OpenMode::Append);
         if (!out) return;
         auto in = fs_.OpenRead(txt);
@@ -124,7 +129,8 @@ void TUpdateLog::RewriteLog()
     }
     // The accumulated log stands whole under its name at every instant: a read-only
     // one is kept, with this run's merged copy beside it.
-    if (ReplaceWhole(fs_, state_.IsNTPlatform, tmp, txt) == ReplaceOutcome::Replaced) unmerged_ = false;
+    const ReplaceOutcome outcome = ReplaceWhole(fs_, state_.IsNTPlatform, tmp, txt);
+    if (outcome == ReplaceOutcome::Replaced || outcome == ReplaceOutcome::Committed) unmerged_ = false;
 }
 
 void TUpdateLog::CheckLogFile()

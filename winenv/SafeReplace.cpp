@@ -91,17 +91,20 @@ ReplaceOutcome ReplaceWhole(IFileSystem& fs, bool nt, const std::string& fresh, 
     }
 
     const std::string copy = target + kNewSuffix;
-    if (fresh != copy) {
+    const bool renamed = fresh != copy;
+    if (renamed) {
         Clear(fs, copy);
         if (!fs.Move(fresh, copy)) return ReplaceOutcome::Failed;
     }
     if (targetExists && !fs.Delete(target)) {
-        if (fresh != copy) fs.Move(copy, fresh);
+        if (renamed) fs.Move(copy, fresh);
         return ReplaceOutcome::TargetBusy;
     }
-    // Should this rename fail, the whole copy beside a missing target is renamed in
-    // by the next run's recovery.
-    return fs.Move(copy, target) ? ReplaceOutcome::Replaced : ReplaceOutcome::Failed;
+    if (fs.Move(copy, target)) return ReplaceOutcome::Replaced;
+    // With the old file gone, the whole copy is what the next run's recovery renames in.
+    if (targetExists) return ReplaceOutcome::Committed;
+    if (renamed) fs.Move(copy, fresh);
+    return ReplaceOutcome::Failed;
 }
 
 void RecoverLeftovers(IFileSystem& fs, const std::string& folder, const std::vector<std::string>& targets,

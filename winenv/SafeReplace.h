@@ -33,6 +33,8 @@ enum class ReplaceOutcome {
     Replaced,    // `fresh` now stands under the target's name; the old file is gone
     TargetBusy,  // the old file is read-only or could not be taken away: nothing changed
     Failed,      // the new file could not be put in; the old one, if any, is still there
+    Committed,   // 9x: the old file is gone and the whole new one waits as TARGET.dupd-new,
+                 // which the next run's recovery renames in
 };
 
 // Puts the whole file `fresh` in the place of `target`, which may not exist yet.

@@ -6,6 +6,7 @@
 #include <deque>
 
 #include "FakePlatform.h"
+#include "ScriptedDialogs.h"
 #include "app/Dupdate.h"
 #include "app/StagedFiles.h"
 #include "app/qm_common.h"
@@ -19,41 +20,7 @@ namespace {
 using fake::FakeFileSystem;
 using fake::FakeRegistry;
 using fake::FakeUserInterface;
-
-// Shows every component dialog "emulated" (an old system), records what the user
-// saw and answers from a script.
-class ScriptedDialogs : public ITaskDialogPlatform {
-public:
-    struct Seen {
-        std::string title, instruction, content, expanded, footer;
-        TTaskDialogIcon icon;
-        TCommonButtons buttons;
-        std::uintptr_t parent;
-    };
-    std::vector<Seen> seen;
-    std::deque<int> answers;
-    FakeUserInterface* ui = nullptr;  // to keep one timeline of beeps and dialogs
-    std::function<bool()> probe;      // asked at each dialog, e.g. whether the package is still there
-    std::vector<bool> probed;
-
-    OsVersionInfo SystemVersion() override { return {true, 5, 1, 2}; }
-    std::int32_t CommonControlsVersion() override { return 0x00050051; }
-    int RunNative(TTaskDialogEx&, const NativeTaskDialogConfig&) override { return -1; }
-    int RunEmulated(TTaskDialogEx& d) override
-    {
-        seen.push_back({d.Title(), d.Instruction(), d.Content(), d.ExpandedText(), d.Footer(), d.Icon(),
-                        d.CommonButtons(), d.ParentWindow()});
-        if (ui) ui->events.push_back("dialog " + d.Title());
-        if (probe) probed.push_back(probe());
-        if (answers.empty()) return 1;
-        const int a = answers.front();
-        answers.pop_front();
-        return a;
-    }
-    void SendToDialog(std::uintptr_t, unsigned, std::uintptr_t, std::intptr_t) override {}
-    void UpdateElementText(std::uintptr_t, int, const std::string&) override {}
-    void OpenLink(std::uintptr_t, const std::string&, const std::string&) override {}
-};
+using fake::ScriptedDialogs;
 
 const std::string kAppData = "C:\\Users\\ann\\AppData\\Roaming";
 const std::string kStaging = kAppData + "\\Ostravane\\Dbinst";
