@@ -26,6 +26,16 @@ inline std::string NormalPath(const std::string& path)
         if (c == '\\' && !out.empty() && out.back() == '\\') continue;
         out.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
     }
+    // "." and ".." are resolved, as the system does for every path it is given.
+    for (std::size_t at; (at = out.find("\\.\\")) != std::string::npos || (out.size() > 2 && out.compare(out.size() - 2, 2, "\\.") == 0);) {
+        if (at == std::string::npos) out.erase(out.size() - 2);
+        else out.erase(at, 2);
+    }
+    for (std::size_t at; (at = out.find("\\..")) != std::string::npos && (at + 3 == out.size() || out[at + 3] == '\\');) {
+        const auto up = out.rfind('\\', at == 0 ? 0 : at - 1);
+        if (up == std::string::npos) break;
+        out.erase(up, at + 3 - up);
+    }
     while (out.size() > 3 && out.back() == '\\') out.pop_back();
     return out;
 }
@@ -274,7 +284,8 @@ public:
     {
         journal.push_back("schedule replace " + from + " -> " + to);
         if (refuseScheduling) return Fail(kErrAccessDenied);
-        pending.push_back({from, to, true});
+        // The system keeps full paths, however the caller spelt them.
+        pending.push_back({FullPath(from), FullPath(to), true});
         return true;
     }
     bool failPendingRead = false;

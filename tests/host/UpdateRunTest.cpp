@@ -409,6 +409,58 @@ TEST_F(UpdateRun, SecondRunBeforeTheRestartNeverUndoesTheFirst)
     }
 }
 
+// The system keeps full paths: an AppPath spelt with dots is the same file.
+TEST_F(UpdateRun, AnEntryIsKnownAgainHoweverThePathWasSpelt)
+{
+    registry.Set(RegRoot::LocalMachine, "SOFTWARE\\Ostravane\\Quellmark", "AppPath",
+                 "C:\\Program Files\\.\\x\\..\\Quellmark");
+    Install("Qlm_list.dta", "old").inUse = true;
+    Run();
+    ASSERT_EQ(fs.pending.size(), 1u);
+    EXPECT_EQ(fs.pending[0].to, kAppPath + "\\Qlm_list.dta");
+    fs.AddFile(kStaging + "\\Qlm_list.dta", "new Qlm_list.dta");
+    Run();
+    EXPECT_EQ(fs.pending.size(), 1u);
+}
+
+// An earlier version replaced a file in use by deleting it and moving the staged
+// file itself at the restart. A run before that restart must neither place the
+// file now (the deletion would take it) nor, declined, delete that staged file.
+TEST_F(UpdateRun, AnEarlierVersionsPendingPairIsLeftToTheRestart)
+{
+    for (bool declined : {false, true}) {
+        SetUp();
+        Install("Qlm_list.dta", "old");
+        fs.pending = {{kAppPath + "\\Qlm_list.dta", ""}, {kStaging + "\\Qlm_list.dta", kAppPath + "\\Qlm_list.dta"}};
+        if (declined) Install("reflist.dta", EnCrypt("Q::6935||") + "\r\n");
+        dialogs.answers = {7};
+        Run();
+        EXPECT_EQ(Installed("Qlm_list.dta"), "old") << declined;
+        EXPECT_TRUE(Staged("Qlm_list.dta")) << declined;
+        EXPECT_EQ(fs.pending.size(), 2u) << declined;
+        fs.Restart();
+        EXPECT_EQ(Installed("Qlm_list.dta"), "new Qlm_list.dta") << declined;
+    }
+}
+
+// A run killed while the earlier version had the installed file put aside left it
+// only under its backup name; the next run restores it even when it ends at once.
+TEST_F(UpdateRun, LeftoversOfAKilledRunArePutRightBeforeAnyEnd)
+{
+    fs.files.erase(fake::NormalPath(kStaging + "\\Qlm_list.dta"));
+    Install("Qlmlist23.dta.dupd-old", "old 23");
+    Install("Qlmlist24.dta.dupd-part", "half");
+    Install("Qlmlist24.dta", "old 24");
+    Install("Qlmlist25.dta.dupd-new", "whole new 25");
+    Run();
+    ASSERT_EQ(dialogs.seen.size(), 1u);
+    EXPECT_EQ(dialogs.seen[0].instruction, "Database Update is corrupt");
+    EXPECT_EQ(Installed("Qlmlist23.dta"), "old 23");
+    EXPECT_EQ(Installed("Qlmlist24.dta"), "old 24");
+    EXPECT_EQ(Installed("Qlmlist25.dta"), "whole new 25");
+    for (const auto& f : fs.files) EXPECT_EQ(f.first.find(".dupd-"), std::string::npos) << f.first;
+}
+
 TEST_F(UpdateRun, RefusedSchedulingShowsTheSystemErrorAndStillCountsAsDeferred)
 {
     Install("Qlm_list.dta", "old").inUse = true;
