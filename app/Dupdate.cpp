@@ -235,7 +235,15 @@ void TMainForm::DoCopy(const std::string& destinationFolder, const std::string& 
 
     // A replacement that an earlier run left for the restart is left to it: placing
     // the file now would be undone, or lost, when the restart carries it out.
-    if (EarlierReplacementPending(destinationFolder, fileName)) {
+    switch (EarlierReplacementPending(destinationFolder, fileName)) {
+    case Pending::No:
+        break;
+    case Pending::Yes:
+        LogDeferred(fileName);
+        return;
+    case Pending::Unknown:
+        // An unreadable wininit.ini may hold a pair that would delete the file placed now.
+        ShowSchedulingError(scheduleError_);
         LogDeferred(fileName);
         return;
     }
@@ -282,12 +290,16 @@ void TMainForm::DoCopy(const std::string& destinationFolder, const std::string& 
         scheduled = WriteWininit(destinationFolder, fileName);
     }
     if (!scheduled) {
-        const std::uint32_t code = scheduleError_;
         fs_.Delete(copy);
-        ui_.ShowMessageBox(ui_.ApplicationTitle(), SystemErrorMessage(code, fs_.ErrorText(code)), kMbOk);
-        ui_.Beep(16);
+        ShowSchedulingError(scheduleError_);
     }
     LogDeferred(fileName);
+}
+
+void TMainForm::ShowSchedulingError(std::uint32_t code)
+{
+    ui_.ShowMessageBox(ui_.ApplicationTitle(), SystemErrorMessage(code, fs_.ErrorText(code)), kMbOk);
+    ui_.Beep(16);
 }
 
 void TMainForm::LogDeferred(const std::string& fileName)
@@ -365,19 +377,22 @@ bool TMainForm::WininitRenames(const std::vector<std::string>& lines, const std:
     return HasWininitRename(lines, ShortName(target), ShortName(source)) || HasWininitRename(lines, target, source);
 }
 
-bool TMainForm::EarlierReplacementPending(const std::string& destinationFolder, const std::string& fileName)
+TMainForm::Pending TMainForm::EarlierReplacementPending(const std::string& destinationFolder,
+                                                        const std::string& fileName)
 {
     const std::string target = destinationFolder + "\\" + fileName;
     const std::string source = state_.StagingDir + "\\" + fileName;
     if (state_.IsNTPlatform) {
         // Earlier versions of the program deleted the target and moved the staged file
-        // itself at the restart.
-        return PendingReplacement(source, target);
+        // itself at the restart. Without the list only such a pair is at stake: this
+        // version's own entries do nothing once their copy is placed.
+        return PendingReplacement(source, target) ? Pending::Yes : Pending::No;
     }
-    // On the 9x family the entry's "nul=" line deletes whatever stands at the restart.
+    // On the 9x family the pair's "nul=" line deletes whatever stands at the restart.
     const auto lines = ReadWininit();
-    if (!lines) return false;
-    return WininitRenames(*lines, target, target + kNewSuffix) || WininitRenames(*lines, target, source);
+    if (!lines) return Pending::Unknown;
+    const bool pending = WininitRenames(*lines, target, target + kNewSuffix) || WininitRenames(*lines, target, source);
+    return pending ? Pending::Yes : Pending::No;
 }
 
 bool TMainForm::WriteWininit(const std::string& destinationFolder, const std::string& fileName)

@@ -76,7 +76,9 @@ private:
 
     // Puts right what a run that was killed or lost its power left half done.
     void RecoverInterruptedRun();
-    bool EarlierReplacementPending(const std::string& destinationFolder, const std::string& fileName);
+    enum class Pending { No, Yes, Unknown };
+    Pending EarlierReplacementPending(const std::string& destinationFolder, const std::string& fileName);
+    void ShowSchedulingError(std::uint32_t code);
     bool StagedFilePending(const std::string& fileName);
     // Paths compared as the system resolves them: full, case and separators aside.
     std::string PathKey(const std::string& path);

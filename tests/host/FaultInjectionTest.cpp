@@ -257,6 +257,19 @@ RunRecord RunUpdater(World& w, Injection& injection)
     return r;
 }
 
+// A first run, clean, that deferred two files in use; then a package unpacked afresh.
+World AfterADeferringRun(bool nt, bool stillInUse)
+{
+    World w = BaseWorld(nt, kSmallPackage, 2, 2000);
+    HoldOpen(w, {"Qlmlist2.dta", "epack.dta"});
+    Injection clean;
+    RunUpdater(w, clean);
+    if (!stillInUse)
+        for (auto& f : w.fs.files) f.second.inUse = false;
+    w.Stage();
+    return w;
+}
+
 struct Representative {
     const char* name;
     std::function<World()> make;
@@ -280,24 +293,10 @@ const std::vector<Representative>& Representatives()
              w.fs.AddFile(kWininit, "[Settings]\r\nA=1\r\n[Rename]\r\nNUL=C:\\X.TMP\r\n");
              return w;
          }},
-        {"second run before the restart, NT",
-         [] {
-             World w = BaseWorld(true, kSmallPackage, 2, 2000);
-             HoldOpen(w, {"Qlmlist2.dta", "epack.dta"});
-             Injection clean;
-             RunUpdater(w, clean);
-             w.Stage();
-             return w;
-         }},
-        {"second run before the restart, 9x",
-         [] {
-             World w = BaseWorld(false, kSmallPackage, 2, 2000);
-             HoldOpen(w, {"Qlmlist2.dta", "epack.dta"});
-             Injection clean;
-             RunUpdater(w, clean);
-             w.Stage();
-             return w;
-         }},
+        {"second run before the restart, NT", [] { return AfterADeferringRun(true, true); }},
+        {"second run before the restart, 9x", [] { return AfterADeferringRun(false, true); }},
+        {"second run before the restart, the files free by then, NT", [] { return AfterADeferringRun(true, false); }},
+        {"second run before the restart, the files free by then, 9x", [] { return AfterADeferringRun(false, false); }},
     };
     return runs;
 }
