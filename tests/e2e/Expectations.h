@@ -119,6 +119,8 @@ inline std::string ServerLine() { return "Installing Database server file qmweb.
 inline std::string DeferredLine(const std::string& name) { return name + " will be installed after a reboot"; }
 inline std::string ExtraLine(int n) { return "Expired EXTRA.DAT file extra" + std::to_string(n) + ".dta deleted."; }
 
+inline const std::vector<std::string> kNoFiles;
+
 inline std::string Lowered(std::string s)
 {
     for (auto& c : s) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));

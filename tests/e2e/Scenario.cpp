@@ -48,7 +48,8 @@ std::string Narrow(const std::wstring& w)
     return out;
 }
 
-// Strips the NT prefix "\??\" and the "no overwrite" mark "!" that the system keeps.
+// Strips the NT prefix "\??\" and the mark "!" that the system puts before a
+// target that the entry may replace.
 std::string PlainPendingPath(const std::wstring& stored)
 {
     std::wstring s = stored;
@@ -286,6 +287,23 @@ std::vector<std::string> FilesIn(const std::string& dir)
     return out;
 }
 
+std::vector<std::string> OwnFilesIn(const std::string& dir)
+{
+    // Listed by the mark alone: cheap enough to be polled while a run places files.
+    std::vector<std::string> out;
+    WIN32_FIND_DATAA fd;
+    HANDLE find = FindFirstFileA((dir + "\\*.dupd-*").c_str(), &fd);
+    if (find == INVALID_HANDLE_VALUE) return out;
+    do {
+        const std::string name = Lower(fd.cFileName);
+        if ((fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 && name.find(".dupd-") != std::string::npos)
+            out.push_back(name);
+    } while (FindNextFileA(find, &fd));
+    FindClose(find);
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
 std::string ShortPath(const std::string& path)
 {
     char buf[MAX_PATH] = {};
@@ -370,7 +388,8 @@ std::vector<PendingRename> PendingRenames()
     const auto strings = ReadPendingStrings();
     std::vector<PendingRename> out;
     for (std::size_t i = 0; i + 1 < strings.size(); i += 2)
-        out.push_back({PlainPendingPath(strings[i]), PlainPendingPath(strings[i + 1])});
+        out.push_back({PlainPendingPath(strings[i]), PlainPendingPath(strings[i + 1]),
+                       !strings[i + 1].empty() && strings[i + 1][0] == L'!'});
     return out;
 }
 
@@ -541,9 +560,40 @@ RunOutcome Scenario::Run(int confirmAnswer, const DialogObserver& observe)
     return RunAnswering(DupdExe(), UserAnswers(confirmAnswer), 30000, observe);
 }
 
-HeldFile::HeldFile(const std::string& path)
+bool Scenario::RunKilledWhen(const std::function<bool()>& killNow, DWORD timeoutMs)
 {
-    handle_ = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    const std::string exe = DupdExe();
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    std::string cmd = "\"" + exe + "\"";
+    if (!CreateProcessA(exe.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+        ADD_FAILURE() << "could not start " << exe << " (error " << GetLastError() << ")";
+        return false;
+    }
+    bool killed = false;
+    const DWORD start = GetTickCount();
+    while (WaitForSingleObject(pi.hProcess, 0) == WAIT_TIMEOUT) {
+        if (killNow()) {
+            killed = TerminateProcess(pi.hProcess, 255) != FALSE;
+            break;
+        }
+        if (GetTickCount() - start > timeoutMs) {
+            ADD_FAILURE() << "dupd.exe neither ended nor reached the point to kill it within " << timeoutMs << " ms";
+            TerminateProcess(pi.hProcess, 255);
+            break;
+        }
+    }
+    // Until it is gone it may still be writing.
+    WaitForSingleObject(pi.hProcess, 10000);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return killed;
+}
+
+HeldFile::HeldFile(const std::string& path, DWORD share)
+{
+    handle_ = CreateFileA(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr);
     if (handle_ == INVALID_HANDLE_VALUE) ADD_FAILURE() << "cannot hold " << path << " open";
 }
 

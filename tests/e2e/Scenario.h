@@ -6,12 +6,13 @@
 // Each scenario lives under C:\e2e\<name>\ and gets its own application-data and
 // documents folders through the per-user shell folder settings, so the staging
 // folder (application data + "\Ostravane\Dbinst") and the log folder are its own:
-// a replacement pending from one scenario keeps its staged source while the next
-// scenario runs, and no log reaches the real home folder that Wine links in.
+// what one scenario leaves for the restart stays while the next scenario runs, and
+// no log reaches the real home folder that Wine links in.
 #pragma once
 
 #include <windows.h>
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -31,6 +32,8 @@ void RemoveTree(const std::string& path);
 // Names of the files (not folders) in a folder, in lower case (names are
 // case-blind) and sorted.
 std::vector<std::string> FilesIn(const std::string& dir);
+// Those of FilesIn that carry the updater's own ".dupd-" mark: copies it left behind.
+std::vector<std::string> OwnFilesIn(const std::string& dir);
 std::string ShortPath(const std::string& path);
 // Lines of a text whose every line must end in CR LF; `wellFormed` is false when
 // one does not (a bare LF, or a last line without end).
@@ -46,7 +49,8 @@ std::string DupdExe();  // the dupd.exe built beside this test program
 
 struct PendingRename {
     std::string from;
-    std::string to;  // "" for a deletion
+    std::string to;               // "" for a deletion
+    bool replaceExisting = false;  // stored with the "!" mark: `to` may already exist
 };
 // The system's pending-rename list, read as stored (UTF-16) and given as plain paths.
 std::vector<PendingRename> PendingRenames();
@@ -113,17 +117,23 @@ public:
 
     std::vector<std::string> StagingFiles() const { return FilesIn(staging); }
     std::vector<std::string> InstallFiles() const { return FilesIn(install); }
+    std::vector<std::string> OwnInstallFiles() const { return OwnFilesIn(install); }
 
     // Runs dupd.exe; the user presses `confirmAnswer` on the same-version question
     // and the only or default button everywhere else.
     RunOutcome Run(int confirmAnswer = IDYES, const DialogObserver& observe = {});
+    // Runs dupd.exe and ends it outright (TerminateProcess, as a crash or a power
+    // failure would) as soon as `killNow` says so; polled without pause. true when
+    // it was killed, false when it ended first or did not start.
+    bool RunKilledWhen(const std::function<bool()>& killNow, DWORD timeoutMs = 30000);
 };
 
 // Holds a file open the way a running program does: others may read it, but
-// neither write, delete nor rename it.
+// neither write, delete nor rename it. With `share` 0 not even reading is let
+// through, as a scanner that locks a file does.
 class HeldFile {
 public:
-    explicit HeldFile(const std::string& path);
+    explicit HeldFile(const std::string& path, DWORD share = FILE_SHARE_READ);
     ~HeldFile() { Release(); }
     HeldFile(const HeldFile&) = delete;
     HeldFile& operator=(const HeldFile&) = delete;

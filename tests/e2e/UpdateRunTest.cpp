@@ -194,6 +194,7 @@ TEST_F(UpdateRun, SameVersionAcceptedInstalls)
     ASSERT_EQ(run.dialogs.size(), 1u) << Describe(run);
     EXPECT_EQ(run.dialogs[0].title, kConfirmTitle);
     for (const auto& n : kPackage) EXPECT_EQ(ReadFileBytes(s.Installed(n)), StagedContent(n)) << n;
+    EXPECT_EQ(s.OwnInstallFiles(), kNoFiles);
     EXPECT_FALSE(DirExists(s.staging));
     const auto log = CrLfLines(s.Log().value_or(""));
     EXPECT_EQ(RunBlock(log, 0), (std::vector<std::string>{StartLine(), InstallLine("qlm_list.dta"),
@@ -248,6 +249,7 @@ TEST_F(UpdateRun, NamesOutsideTheSetAreNeverInstalledAndKeepTheStagingFolder)
     EXPECT_FALSE(FileExists(s.Installed("Qlmlist1.dta")));
     EXPECT_FALSE(FileExists(s.Installed("Qlmlist51.dta")));
     EXPECT_EQ(s.StagingFiles(), (std::vector<std::string>{"qlmlist1.dta", "qlmlist51.dta"}));
+    EXPECT_EQ(s.OwnInstallFiles(), kNoFiles);
     const auto log = CrLfLines(s.Log().value_or(""));
     EXPECT_EQ(RunBlock(log, 0), (std::vector<std::string>{StartLine(), InstallLine("qlm_list.dta"),
                                                           InstallLine("qlmlist50.dta")}));
@@ -284,6 +286,7 @@ TEST_F(UpdateRun, ExpiredExtrasAreDeletedAndLoggedInOrder)
               (std::vector<std::string>{StartLine(), InstallLine("qlm_list.dta"), ExtraLine(1), ExtraLine(2),
                                         ExtraLine(7), ExtraLine(9), ExtraLine(12), ExtraLine(20), ExtraLine(50)}));
     EXPECT_TRUE(DirExists(s.install));
+    EXPECT_EQ(s.OwnInstallFiles(), kNoFiles);
 }
 
 // Two runs: the second one's block stands in front of the first, which follows
@@ -314,6 +317,7 @@ TEST_F(UpdateRun, SecondRunIsMergedInFrontOfTheLog)
                                                                     InstallLine("epack.dta")}));
     EXPECT_EQ(RunBlock(lines, next), (std::vector<std::string>{StartLine(), InstallLine("qlm_list.dta"),
                                                                InstallLine("reflist.dta")}));
+    EXPECT_EQ(s.OwnInstallFiles(), kNoFiles);
 }
 
 // An accumulated log just above 16384 bytes: after the merge it is cut to its
@@ -347,6 +351,7 @@ TEST_F(UpdateRun, LogAboveTheLimitIsCutWithTheBanner)
               (std::vector<std::string>{"", std::string(40, '*'), "Logfile auto-truncated by Quellmark",
                                         std::string(40, '*')}));
     EXPECT_FALSE(FileExists(s.logDir + "\\UPDLOG.TMP"));
+    EXPECT_EQ(s.OwnInstallFiles(), kNoFiles);
 }
 
 // A read-only accumulated log cannot be replaced: it keeps its content, and this
@@ -371,6 +376,7 @@ TEST_F(UpdateRun, ReadOnlyLogIsKeptAndTheMergedCopyStaysBesideIt)
     ASSERT_GE(merged.size(), old.size());
     EXPECT_EQ(merged.substr(merged.size() - old.size()), old);
     EXPECT_EQ(ReadFileBytes(s.Installed("Qlm_list.dta")), StagedContent("Qlm_list.dta"));
+    EXPECT_EQ(s.OwnInstallFiles(), kNoFiles);
     SetFileAttributesA((s.logDir + "\\UPDLOG.TXT").c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
@@ -389,38 +395,54 @@ TEST_F(UpdateRun, WithoutALogFolderTheUpdateStillInstalls)
     for (const auto& n : kPackage) EXPECT_EQ(ReadFileBytes(s.Installed(n)), StagedContent(n)) << n;
     EXPECT_FALSE(DirExists(s.documents + "\\Ostravane"));
     EXPECT_FALSE(FileExists(s.Installed("UPDLOG.TXT")));
+    EXPECT_EQ(s.OwnInstallFiles(), kNoFiles);
 }
 
-// The staged file cannot be moved (another program holds it): the user is told,
-// and the product keeps the file it had.
+// The staged file cannot be read (another program locks it): the user is told,
+// and the product keeps the file it had. A staged file that is only held for
+// reading is still copied in, but stays in the staging folder.
 TEST_F(UpdateRun, FailedMoveKeepsTheInstalledFile)
 {
-    Scenario s(TestName());
-    InstallProduct(s);
-    s.Stage(kPackage);
-    const auto installedBefore = s.InstallFiles();
-    RunOutcome run;
-    {
-        HeldFile held(s.Staged("epack.dta"));
-        ASSERT_TRUE(held.Held());
-        run = s.Run();
-    }
+    struct Case {
+        const char* name;
+        DWORD share;
+        bool placed;
+    };
+    for (const Case c : {Case{"Locked", 0, false}, Case{"ReadShared", FILE_SHARE_READ, true}}) {
+        SCOPED_TRACE(c.name);
+        Scenario s(TestName() + c.name);
+        InstallProduct(s);
+        s.Stage(kPackage);
+        const auto installedBefore = s.InstallFiles();
+        RunOutcome run;
+        {
+            HeldFile held(s.Staged("epack.dta"), c.share);
+            ASSERT_TRUE(held.Held());
+            run = s.Run();
+        }
 
-    EXPECT_RUN_ENDED(run);
-    ASSERT_EQ(run.dialogs.size(), 1u) << Describe(run);
-    EXPECT_EQ(run.dialogs[0].title, "Error");
-    EXPECT_EQ(run.dialogs[0].MessageText(), "Unable to move epack.dta from " + s.staging + " to " + s.install +
-                                                ". You should manually move this file to complete the Update "
-                                                "installation.");
-    EXPECT_EQ(ReadFileBytes(s.Installed("epack.dta")), InstalledContent("epack.dta"));
-    EXPECT_EQ(ReadFileBytes(s.Installed("Qlm_list.dta")), StagedContent("Qlm_list.dta"));
-    EXPECT_EQ(s.InstallFiles(), installedBefore) << "no file lost, none left over";
-    EXPECT_EQ(s.StagingFiles(), std::vector<std::string>{"epack.dta"});
-    const auto log = CrLfLines(s.Log().value_or(""));
-    EXPECT_EQ(RunBlock(log, 0), (std::vector<std::string>{StartLine(), InstallLine("qlm_list.dta"),
-                                                          InstallLine("qlmlist2.dta"), InstallLine("reflist.dta"),
-                                                          InstallLine("epack.dta")}));
-    EXPECT_TRUE(PendingRenamesUnder(s.root).empty());
+        EXPECT_RUN_ENDED(run);
+        if (c.placed) {
+            EXPECT_TRUE(run.dialogs.empty()) << Describe(run);
+            EXPECT_EQ(ReadFileBytes(s.Installed("epack.dta")), StagedContent("epack.dta"));
+        } else {
+            ASSERT_EQ(run.dialogs.size(), 1u) << Describe(run);
+            EXPECT_EQ(run.dialogs[0].title, "Error");
+            EXPECT_EQ(run.dialogs[0].MessageText(), "Unable to move epack.dta from " + s.staging + " to " +
+                                                        s.install +
+                                                        ". You should manually move this file to complete the "
+                                                        "Update installation.");
+            EXPECT_EQ(ReadFileBytes(s.Installed("epack.dta")), InstalledContent("epack.dta"));
+        }
+        EXPECT_EQ(ReadFileBytes(s.Installed("Qlm_list.dta")), StagedContent("Qlm_list.dta"));
+        EXPECT_EQ(s.InstallFiles(), installedBefore) << "no file lost, none left over";
+        EXPECT_EQ(s.StagingFiles(), std::vector<std::string>{"epack.dta"});
+        const auto log = CrLfLines(s.Log().value_or(""));
+        EXPECT_EQ(RunBlock(log, 0), (std::vector<std::string>{StartLine(), InstallLine("qlm_list.dta"),
+                                                              InstallLine("qlmlist2.dta"), InstallLine("reflist.dta"),
+                                                              InstallLine("epack.dta")}));
+        EXPECT_TRUE(PendingRenamesUnder(s.root).empty());
+    }
 }
 
 }  // namespace

@@ -365,6 +365,7 @@ TEST_F(FileSystemTest, StreamsRoundTripBytesExactly)
 
     auto in = fs_.OpenRead(path);
     ASSERT_NE(in, nullptr);
+    EXPECT_EQ(in->Size(), std::optional<std::uint64_t>(data.size()));
     std::string back;
     char chunk[333];
     std::size_t got = 0;
@@ -388,6 +389,56 @@ TEST_F(FileSystemTest, AppendAddsToExistingFilesOnly)
     EXPECT_EQ(fs_.OpenRead(dir_.File("absent.txt")), nullptr);
     EXPECT_EQ(fs_.LastError(), static_cast<std::uint32_t>(ERROR_FILE_NOT_FOUND));
     EXPECT_EQ(fs_.OpenWrite(dir_.File("no\\such\\folder.txt"), OpenMode::CreateTruncate), nullptr);
+}
+
+TEST_F(FileSystemTest, ReplaceTakesTheNameInOneStepOrChangesNothing)
+{
+    const std::string target = dir_.File("Qlm_list.dta");
+    WriteWholeFile(target, "old");
+    WriteWholeFile(dir_.File("a.dupd-new"), "new");
+    ASSERT_TRUE(fs_.Replace(dir_.File("a.dupd-new"), target));
+    EXPECT_EQ(ReadWholeFile(target), "new");
+    EXPECT_FALSE(PathIsFile(dir_.File("a.dupd-new")));
+
+    WriteWholeFile(dir_.File("b.dupd-new"), "created");
+    ASSERT_TRUE(fs_.Replace(dir_.File("b.dupd-new"), dir_.File("epack.dta")));
+    EXPECT_EQ(ReadWholeFile(dir_.File("epack.dta")), "created");
+    EXPECT_FALSE(PathIsFile(dir_.File("b.dupd-new")));
+
+    WriteWholeFile(dir_.File("c.dupd-new"), "refused");
+    ASSERT_TRUE(::SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_READONLY));
+    EXPECT_FALSE(fs_.Replace(dir_.File("c.dupd-new"), target));
+    EXPECT_EQ(fs_.LastError(), static_cast<std::uint32_t>(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(ReadWholeFile(target), "new");
+    EXPECT_EQ(ReadWholeFile(dir_.File("c.dupd-new")), "refused");
+    ::SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+TEST_F(FileSystemTest, FindFilesListsMatchingFilesAndFullPathResolves)
+{
+    WriteWholeFile(dir_.File("Qlm_list.dta"), "a");
+    WriteWholeFile(dir_.File("Qlm_list.dta.dupd-new"), "b");
+    WriteWholeFile(dir_.File("epack.dta.dupd-part"), "c");
+    ASSERT_TRUE(::CreateDirectoryA(dir_.File("folder.dupd-old").c_str(), nullptr));
+
+    auto found = fs_.FindFiles(dir_.path(), "*.dupd-*");
+    ASSERT_TRUE(found.has_value());
+    std::sort(found->begin(), found->end());
+    EXPECT_EQ(*found, (std::vector<std::string>{"Qlm_list.dta.dupd-new", "epack.dta.dupd-part"}));
+    EXPECT_EQ(fs_.FindFiles(dir_.path() + "\\", "qlm_LIST.dta"), std::vector<std::string>{"Qlm_list.dta"});
+    const auto none = fs_.FindFiles(dir_.path(), "*.dupd-old");
+    ASSERT_TRUE(none.has_value()) << "no match is an empty list";
+    EXPECT_TRUE(none->empty());
+    EXPECT_FALSE(fs_.FindFiles(dir_.File("missing"), "*").has_value());
+
+    EXPECT_TRUE(SamePath(fs_.FullPath(dir_.path() + "\\folder.dupd-old\\..\\.\\Qlm_list.dta"),
+                         dir_.File("Qlm_list.dta")));
+    char current[MAX_PATH + 1] = {};
+    ASSERT_GT(::GetCurrentDirectoryA(MAX_PATH, current), 0u);
+    std::string base = current;
+    if (base.back() != '\\') base += '\\';
+    EXPECT_TRUE(SamePath(fs_.FullPath("sub\\Qlm_list.dta"), base + "sub\\Qlm_list.dta"));
+    EXPECT_EQ(fs_.FullPath(""), "");
 }
 
 TEST_F(FileSystemTest, ErrorTextComesTrimmed)
@@ -460,6 +511,8 @@ TEST_F(FileSystemTest, FileHeldByAnotherProcessIsReplacedAtRestart)
         EXPECT_EQ(fs_.LastError(), static_cast<std::uint32_t>(ERROR_SHARING_VIOLATION));
         // Replacing it in one step is refused like its deletion, and changes nothing.
         EXPECT_FALSE(fs_.Replace(staged, target));
+        EXPECT_TRUE(fs_.LastError() == ERROR_ACCESS_DENIED || fs_.LastError() == ERROR_SHARING_VIOLATION)
+            << fs_.LastError();
         EXPECT_EQ(ReadWholeFile(target), "installed");
         EXPECT_EQ(ReadWholeFile(staged), "new");
 
