@@ -1,17 +1,40 @@
 #include "markup/OpenLink.h"
 
+#include <algorithm>
+#include <cctype>
+
 namespace dupd {
 
-LinkOpenCall PlanOpenLink(bool systemHasGetLocaleInfoEx, std::uintptr_t window, const std::string& program,
-                          const std::string& link)
+namespace {
+
+bool IsWebLink(const std::string& link)
 {
+    std::string scheme = link.substr(0, link.find("://"));
+    std::transform(scheme.begin(), scheme.end(), scheme.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return link.find("://") != std::string::npos && (scheme == "http" || scheme == "https") &&
+           link.size() > scheme.size() + 3;
+}
+
+bool HoldsQuoteOrControl(const std::string& link)
+{
+    return std::any_of(link.begin(), link.end(), [](unsigned char c) { return c == '"' || c < 0x20 || c == 0x7F; });
+}
+
+}  // namespace
+
+std::optional<LinkOpenCall> PlanOpenLink(bool systemHasGetLocaleInfoEx, std::uintptr_t window,
+                                         const std::string& program, const std::string& link)
+{
+    if (!IsWebLink(link) || HoldsQuoteOrControl(link)) return std::nullopt;
     LinkOpenCall c;
     c.parent = window;
     if (systemHasGetLocaleInfoEx) {
         c.call = LinkOpenCall::Call::ShellExecuteEx;
         c.verb = "runas";
         c.file = program;
-        c.parameters = link;
+        // One argument, whatever blanks the link holds.
+        c.parameters = "\"" + link + "\"";
     } else {
         c.call = LinkOpenCall::Call::ShellExecute;
         c.verb = "open";

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace dupd {
@@ -24,7 +25,11 @@ struct LinkOpenCall {
     }
 };
 
-LinkOpenCall PlanOpenLink(bool systemHasGetLocaleInfoEx, std::uintptr_t window, const std::string& program,
-                          const std::string& link);
+// nullopt for a link that is not handed on at all: only http:// and https:// links
+// are opened, and none that holds a quote or a control character, since the
+// program that opens it may run with an administrator's rights and takes the link
+// as its command line.
+std::optional<LinkOpenCall> PlanOpenLink(bool systemHasGetLocaleInfoEx, std::uintptr_t window,
+                                         const std::string& program, const std::string& link);
 
 }  // namespace dupd

@@ -21,8 +21,10 @@ const char* OrNull(const std::string& s) { return s.empty() ? nullptr : s.c_str(
 
 void ShellOpenLink(HWND window, const std::string& program, const std::string& link)
 {
-    const LinkOpenCall plan =
+    const auto planned =
         PlanOpenLink(SystemHasGetLocaleInfoEx(), reinterpret_cast<std::uintptr_t>(window), program, link);
+    if (!planned) return;
+    const LinkOpenCall& plan = *planned;
     if (plan.call == LinkOpenCall::Call::ShellExecuteEx) {
         SHELLEXECUTEINFOA info{};
         info.cbSize = sizeof info;

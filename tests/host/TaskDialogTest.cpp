@@ -515,17 +515,27 @@ TEST(OpenLink, VistaStartsTheProgramElevatedOlderSystemsOpenTheLink)
     vista.call = LinkOpenCall::Call::ShellExecuteEx;
     vista.verb = "runas";
     vista.file = "iexplore.exe";
-    vista.parameters = "https://x.example/";
+    vista.parameters = "\"https://x.example/a b\"";
     vista.show = 1;
     vista.parent = 0x99;
-    EXPECT_EQ(PlanOpenLink(true, 0x99, "iexplore.exe", "https://x.example/"), vista);
+    EXPECT_EQ(PlanOpenLink(true, 0x99, "iexplore.exe", "https://x.example/a b"), vista);
 
-    const LinkOpenCall old = PlanOpenLink(false, 0, "iexplore.exe", "https://x.example/");
-    EXPECT_EQ(old.call, LinkOpenCall::Call::ShellExecute);
-    EXPECT_EQ(old.verb, "open");
-    EXPECT_EQ(old.file, "https://x.example/");
-    EXPECT_EQ(old.parameters, "");
-    EXPECT_EQ(old.show, 1);
+    const auto old = PlanOpenLink(false, 0, "iexplore.exe", "HTTP://x.example/");
+    ASSERT_TRUE(old.has_value());
+    EXPECT_EQ(old->call, LinkOpenCall::Call::ShellExecute);
+    EXPECT_EQ(old->verb, "open");
+    EXPECT_EQ(old->file, "HTTP://x.example/");
+    EXPECT_EQ(old->parameters, "");
+    EXPECT_EQ(old->show, 1);
+}
+
+// The program runs elevated and the link becomes its command line.
+TEST(OpenLink, OnlyPlainWebLinksAreHandedOn)
+{
+    for (const char* link : {"file://C:/Windows/system32/cmd.exe", "ftp://x.example/", "javascript://x%0Aalert(1)",
+                             "https://x.example/\" -nohome \"c:\\x", "https://x.example/\r\nx", "https://",
+                             "http:/x.example/", "res://dupd.exe/x", "https://x.example/\x7F"})
+        for (bool vista : {true, false}) EXPECT_FALSE(PlanOpenLink(vista, 0, "iexplore.exe", link)) << link;
 }
 
 }  // namespace
