@@ -1,13 +1,16 @@
 // Writes the demo's and the benchmark's sample data: a staged package of update
 // 6935, an installed database of version 6934 with its scrambled version line,
 // extra databases with scrambled expiry numbers around 6935, and optionally an
-// accumulated update log of a given size.
+// accumulated update log of a given size; or the fuzz targets' seed files.
 //
 //   make_sample --out DIR [--all | --names A,B,...] [--extras N] [--log-bytes N]
+//   make_sample --fuzz-seeds DIR
 //
 // DIR/package/  the files to stage       DIR/install/  the installed product
 // DIR/expiry.txt  the extras' expiry numbers in plain text
 // DIR/log/UPDLOG.TXT  (with --log-bytes)
+// With --fuzz-seeds: DIR/dbversion/, DIR/wininit/, DIR/log/ and DIR/pending/, a few
+// files of each kind as the product and the system write them.
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -24,6 +27,7 @@ namespace {
 
 struct Options {
     std::string out;
+    std::string seeds;
     bool all = false;
     std::vector<std::string> names;
     int extras = -1;  // -1: the small default set
@@ -48,11 +52,13 @@ void Usage()
 {
     std::fprintf(stderr,
                  "usage: make_sample --out DIR [--all | --names A,B,...] [--extras N] [--log-bytes N]\n"
+                 "       make_sample --fuzz-seeds DIR\n"
                  "  --all        every one of the 53 names a package may hold\n"
                  "  --names      the staged names to write (default: a small mixed set)\n"
                  "  --extras N   extra1.dta..extraN.dta with expiry 6910+N (default: extra1=6930,\n"
                  "               extra2=6935, extra3=6936, extra5=-1)\n"
-                 "  --log-bytes  an accumulated UPDLOG.TXT of exactly that many bytes\n");
+                 "  --log-bytes  an accumulated UPDLOG.TXT of exactly that many bytes\n"
+                 "  --fuzz-seeds seed files of the fuzz targets in DIR/<target>/\n");
     std::exit(2);
 }
 
@@ -67,6 +73,8 @@ Options Parse(int argc, char** argv)
         };
         if (a == "--out") {
             o.out = value();
+        } else if (a == "--fuzz-seeds") {
+            o.seeds = value();
         } else if (a == "--all") {
             o.all = true;
         } else if (a == "--names") {
@@ -89,7 +97,7 @@ Options Parse(int argc, char** argv)
             Usage();
         }
     }
-    if (o.out.empty()) Usage();
+    if (o.out.empty() == o.seeds.empty()) Usage();
     return o;
 }
 
@@ -166,11 +174,75 @@ std::string AccumulatedLog(long bytes)
     return log;
 }
 
+// The raw REG_MULTI_SZ bytes of PendingFileRenameOperations: UTF-16LE, every
+// string ended by a NUL, the list by an empty string.
+std::string MultiString(const std::vector<std::string>& strings)
+{
+    std::string out;
+    for (const auto& s : strings) {
+        for (char c : s) {
+            out.push_back(c);
+            out.push_back('\0');
+        }
+        out.append(2, '\0');
+    }
+    return out.append(2, '\0');
+}
+
+void FuzzSeeds(const std::string& dir)
+{
+    MakeDir(dir);
+    const std::string db = dir + "/dbversion/";
+    const std::string ini = dir + "/wininit/";
+    const std::string log = dir + "/log/";
+    const std::string pending = dir + "/pending/";
+    for (const auto& d : {db, ini, log, pending}) MakeDir(d);
+
+    // reflist.dta and extra files; one as an old editor saved it, LF only and 0x1A last.
+    Write(db + "reflist.dta", Reflist(6934));
+    std::string lf = Reflist(6935);
+    for (std::size_t at; (at = lf.find("\r\n")) != std::string::npos;) lf.erase(at, 1);
+    Write(db + "reflist-lf.dta", lf + "\x1a");
+    Write(db + "extra1.dta", Extra(1, 6930));
+    Write(db + "extra3.dta", Extra(3, 6936));
+    Write(db + "extra5.dta", Extra(5, -1));
+
+    // wininit.ini without and with a [rename] section; one seed names the pair to add
+    // (target and source, each ended by a NUL, before the file).
+    const std::string target = "C:\\PROGRA~1\\OSTRAV~1\\QUELLM~1\\QLM_LIST.DTA";
+    const std::string copy = target + ".DUPD-NEW";
+    Write(ini + "plain.ini", "; written by setup\r\n[CombineVxDs]\r\n\r\n[SetupOptions]\r\nmode=1\r\n");
+    Write(ini + "rename.ini",
+          "[Rename]\r\nNUL=C:\\WINDOWS\\SYSTEM\\OLD.DLL\r\nC:\\WINDOWS\\SYSTEM\\OLD.DLL=C:\\WINDOWS\\SYSTEM\\NEW.DLL\r\n"
+          "\r\n[CombineVxDs]\r\n");
+    Write(ini + "named.ini", target + std::string(1, '\0') + copy + std::string(1, '\0') + "[rename]\r\nnul=" +
+                                 target + "\r\n" + target + "=" + copy + "\r\n\x1a");
+
+    // UPDLOG.TXT of a few runs, and one past the size limit, so that the cut is reached.
+    Write(log + "UPDLOG.TXT", AccumulatedLog(700));
+    Write(log + "UPDLOG-long.TXT", AccumulatedLog(16500));
+
+    // The system's list: a pending replacement of an installed file by the program's
+    // copy, a deletion, and one list cut before its last NUL and closing empty string.
+    const std::string installed = "\\??\\C:\\Program Files\\Ostravane\\Quellmark\\Qlm_list.dta";
+    Write(pending + "replace.bin", MultiString({installed + ".dupd-new", "!" + installed}));
+    const std::string mixed =
+        MultiString({"\\??\\C:\\WINDOWS\\TEMP\\~df12.tmp", "", installed + ".dupd-new", "!" + installed});
+    Write(pending + "mixed.bin", mixed);
+    Write(pending + "unended.bin", mixed.substr(0, mixed.size() - 4));
+
+    std::printf("fuzz seeds in %s/{dbversion,wininit,log,pending}\n", dir.c_str());
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
     const Options o = Parse(argc, argv);
+    if (!o.seeds.empty()) {
+        FuzzSeeds(o.seeds);
+        return 0;
+    }
     std::vector<std::string> package;
     if (o.all) {
         for (const auto& f : dupd::StagedFileSet()) package.push_back(f.name);
