@@ -7,6 +7,7 @@
 #include "app/qm_common.h"
 #include "dbversion/TextLines.h"
 #include "log/UpdateLog.h"
+#include "winenv/PathTrust.h"
 #include "winenv/SafeReplace.h"
 #include "winenv/Wininit.h"
 
@@ -127,7 +128,7 @@ void TMainForm::UpdateRun()
     if (staging.empty()) staging = GetTempDir(fs_);
     state_.StagingDir = staging + kStagingSubFolder;
 
-    if (!fs_.FileExists(state_.StagingDir + "\\Qlm_list.dta")) {
+    if (!StagingTrusted() || !StagedFileUsable("Qlm_list.dta")) {
         ShowDlg(98, 5, 16, kErrorSuffix, "Database Update is corrupt",
                 std::string("Integrity checks show that this Database Update is corrupt. You should download a new "
                             "update file from ") +
@@ -148,7 +149,9 @@ void TMainForm::UpdateRun()
             return;
         }
         const RegString value = key->ReadString("AppPath");
-        if (value.status == RegReadStatus::NotString || value.status == RegReadStatus::Failed) {
+        const bool present = value.status == RegReadStatus::Ok && !value.text.empty();
+        if (value.status == RegReadStatus::NotString || value.status == RegReadStatus::Failed ||
+            (present && TrustedAppPath(value).empty())) {
             ShowInstallDirNotFound();
             key.reset();
             AbortInstall();
@@ -196,7 +199,8 @@ void TMainForm::UpdateRun()
     log_.WriteToLog(std::string("Database Update ") + kUpdateNumberText + " installation program started");
 
     for (const StagedFile& file : StagedFileSet()) {
-        if (!fs_.FileExists(state_.StagingDir + "\\" + file.name)) continue;
+        // A staged name that is a link or a folder counts as absent.
+        if (!StagedFileUsable(file.name)) continue;
         log_.WriteToLog(file.logLine);
         DoCopy(appPath, file.name);
     }
@@ -449,9 +453,11 @@ std::string TMainForm::GetWinDir()
 
 void TMainForm::AbortInstall()
 {
+    // Looked at again right before deleting: the folder may have been swapped since.
+    if (!StagingTrusted()) return;
     for (const StagedFile& file : StagedFileSet()) {
         const std::string path = state_.StagingDir + "\\" + file.name;
-        if (!fs_.FileExists(path)) continue;
+        if (!StagedFileUsable(file.name)) continue;
         // A staged file that an earlier version's pending replacement takes at the
         // restart must still be there then.
         if (!state_.InstallDir.empty() && StagedFilePending(file.name)) continue;
@@ -470,9 +476,45 @@ bool TMainForm::StagedFilePending(const std::string& fileName)
     return lines && WininitRenames(*lines, target, source);
 }
 
+std::string TMainForm::TrustedAppPath(const RegString& value)
+{
+    if (value.status != RegReadStatus::Ok || value.cutAtNul) return "";
+    const std::string& path = value.text;
+    // Only an existing folder on a local drive, named in full: a relative path would
+    // resolve against whatever the current folder is, a network one could neither
+    // be trusted nor renamed into at the restart. Not the Windows folder either,
+    // whose files the run would read and delete under the database's names.
+    if (!IsDrivePath(path)) return "";
+    const FileFacts facts = fs_.Facts(path);
+    if (!facts.exists || !facts.folder || !facts.local) return "";
+    const std::string windows = GetWinDir();
+    if (!windows.empty() && IsSameOrInside(fs_, path, windows.size() == 2 ? windows + "\\" : windows)) return "";
+    return path;
+}
+
+bool TMainForm::StagingTrusted()
+{
+    // The staging folder lies where any program of the user may write: it must be
+    // the folder it seems, not a junction into the installation that abandoning the
+    // package would empty.
+    const std::string& staging = state_.StagingDir;
+    if (!IsDrivePath(staging) || !IsRealLocalFolder(fs_, staging) || !IsRealLocalFolder(fs_, ParentFolder(staging)))
+        return false;
+    return trustedInstall_.empty() || !IsSameOrInside(fs_, staging, trustedInstall_);
+}
+
+bool TMainForm::StagedFileUsable(const std::string& fileName)
+{
+    const FileFacts facts = fs_.Facts(state_.StagingDir + "\\" + fileName);
+    return facts.exists && !facts.folder && !facts.reparsePoint;
+}
+
 void TMainForm::RecoverInterruptedRun()
 {
-    const std::string appPath = GetRegString(registry_, RegRoot::LocalMachine, kProductKey, "AppPath");
+    std::string appPath;
+    if (auto key = registry_.OpenKey(RegRoot::LocalMachine, kProductKey, RegAccess::Read))
+        appPath = TrustedAppPath(key->ReadString("AppPath"));
+    trustedInstall_ = appPath;
     if (appPath.empty()) return;
 
     std::vector<std::string> names;

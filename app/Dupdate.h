@@ -76,6 +76,10 @@ private:
 
     // Puts right what a run that was killed or lost its power left half done.
     void RecoverInterruptedRun();
+    // AppPath if it names an existing local folder in full, else "".
+    std::string TrustedAppPath(const RegString& value);
+    bool StagingTrusted();
+    bool StagedFileUsable(const std::string& fileName);
     enum class Pending { No, Yes, Unknown };
     Pending EarlierReplacementPending(const std::string& destinationFolder, const std::string& fileName);
     void ShowSchedulingError(std::uint32_t code);
@@ -94,6 +98,7 @@ private:
     RunState state_;
     TUpdateLog log_;
     TTaskDialogEx msgDlg_;
+    std::string trustedInstall_;  // the installation folder as read at the start, or ""
     std::uint32_t scheduleError_ = 0;  // the system error of the last failed scheduling
     bool ran_ = false;
     bool terminateRequested_ = false;

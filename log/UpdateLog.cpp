@@ -5,6 +5,7 @@
 #include "app/qm_common.h"
 #include "dbversion/TextLines.h"
 #include "winenv/OsVersion.h"
+#include "winenv/PathTrust.h"
 #include "winenv/SafeReplace.h"
 
 namespace dupd {
@@ -86,7 +87,13 @@ bool TUpdateLog::StartLogFile()
         CloseLogFile();
         RewriteLog();
     }
-    logFile_ = fs_.OpenWrite(state_.LogDir + kTmpName, OpenMode::CreateTruncate);
+    logFile_.reset();
+    unmerged_ = false;
+    state_.LogStarted = false;
+    // Any program of the user can write the log folder: where it or the log is not
+    // what it seems, this run keeps no log and touches nothing there.
+    if (!LogFolderTrusted() || !Untampered(fs_.Facts(state_.LogDir + kTxtName))) return false;
+    logFile_ = CreateAnew(state_.LogDir + kTmpName);
     unmerged_ = logFile_ != nullptr;
     state_.LogStarted = logFile_ != nullptr;
     return state_.LogStarted;
@@ -105,23 +112,25 @@ void TUpdateLog::CloseLogFile()
     state_.LogStarted = false;
     if (!logFile_) return;
     const std::string end = DashLine() + "\r\n\r\n";
-    if (logFile_->Write(end.data(), end.size())) logFile_->Close();
-    logFile_.reset();
+    // The file stays open for the merge, which appends to it: opened again by name,
+    // it could be another file by then.
+    if (!logFile_->Write(end.data(), end.size())) logFile_.reset();
 }
 
 void TUpdateLog::RewriteLog()
 {
+    if (!logFile_) return;  // nothing of this run to merge
+    const std::unique_ptr<IWriteStream> out = std::move(logFile_);
     const std::string tmp = state_.LogDir + kTmpName;
     const std::string txt = state_.LogDir + kTxtName;
-    if (!fs_.FileExists(tmp)) return;
-    if (!fs_.FileExists(txt)) {
+    const FileFacts log = fs_.Facts(txt);
+    if (!log.exists) {
         // A plain move, which fails where a log stands after all.
-        if (fs_.Move(tmp, txt)) unmerged_ = false;
+        if (out->Close() && fs_.Move(tmp, txt)) unmerged_ = false;
         return;
     }
+    if (!Untampered(log)) return;
     {
-        auto out = fs_.OpenWrite(tmp, OpenMode::Append);
-        if (!out) return;
         auto in = fs_.OpenRead(txt);
         if (!in) return;
         LineWriter writer(*out);
@@ -140,18 +149,46 @@ void TUpdateLog::CheckLogFile()
     if (unmerged_) return;
     const std::string tmp = state_.LogDir + kTmpName;
     const std::string txt = state_.LogDir + kTxtName;
-    // A log that cannot be opened for writing (read-only, in use) is never cut.
-    const auto size = fs_.WritableFileSize(txt);
-    if (!size || *size <= kLogSizeLimit) return;
+    // A read-only log is never cut.
+    const FileFacts log = fs_.Facts(txt);
+    if (!log.exists || log.readOnly || !Untampered(log) || log.size <= kLogSizeLimit) return;
+    if (!LogFolderTrusted()) return;
     {
         auto in = fs_.OpenRead(txt);
         if (!in) return;
-        auto out = fs_.OpenWrite(tmp, OpenMode::CreateTruncate);
+        auto out = CreateAnew(tmp);
         if (!out) return;
         LineWriter writer(*out);
         if (!CopyLines(*in, writer, kLogLinesKept) || !writer.Finish()) return;
     }
     ReplaceWhole(fs_, state_.IsNTPlatform, tmp, txt);
+}
+
+bool TUpdateLog::LogFolderTrusted()
+{
+    std::string folder = state_.LogDir;
+    if (!IsDrivePath(folder)) return false;
+    // The documents or temporary folder and the product's two folders below it; on
+    // the 9x family the installation folder alone.
+    const int depth = state_.PlatformId == kPlatformWin9x ? 1 : 3;
+    for (int i = 0; i < depth && !folder.empty(); ++i, folder = ParentFolder(folder))
+        if (!IsRealLocalFolder(fs_, folder)) return false;
+    return true;
+}
+
+bool TUpdateLog::Untampered(const FileFacts& log)
+{
+    // A link would carry the log's lines elsewhere, another name of the same file
+    // would let them be read or replaced there.
+    return !log.exists || (!log.folder && !log.reparsePoint && log.links <= 1);
+}
+
+std::unique_ptr<IWriteStream> TUpdateLog::CreateAnew(const std::string& path)
+{
+    // Removing a link removes the link, never what it leads to; CreateNew then fails
+    // where anything stands under the name again.
+    if (fs_.FileExists(path) && !fs_.Delete(path)) return nullptr;
+    return fs_.OpenWrite(path, OpenMode::CreateNew);
 }
 
 std::string GetLogfileDir(IRegistry& registry, IFileSystem& fs, const RunState& state)

@@ -34,7 +34,23 @@ public:
     virtual bool Close() = 0;
 };
 
-enum class OpenMode { CreateTruncate, Append };
+// CreateNew fails where any file, or a link, stands under the name already.
+enum class OpenMode { CreateTruncate, CreateNew, Append };
+
+// What a path names. `reparsePoint` is of the entry itself (a junction, a symbolic
+// link); the rest is of what it leads to. `volume` and `index` identify that file
+// or folder however its path is spelt.
+struct FileFacts {
+    bool exists = false;
+    bool folder = false;
+    bool reparsePoint = false;
+    bool local = false;  // on a local drive, not a network one
+    bool readOnly = false;
+    std::uint32_t links = 0;  // hard links of a file
+    std::uint64_t size = 0;
+    std::uint32_t volume = 0;
+    std::uint64_t index = 0;
+};
 
 // One entry of the system's pending-rename list, as the adapter normalised it:
 // plain paths, `to` empty for a deletion.
@@ -65,9 +81,6 @@ public:
     // nullptr when the file cannot be opened.
     virtual std::unique_ptr<IReadStream> OpenRead(const std::string& path) = 0;
     virtual std::unique_ptr<IWriteStream> OpenWrite(const std::string& path, OpenMode mode) = 0;
-    // Size of a file that opens for reading and writing; nullopt when it does not
-    // (missing, read-only, locked) or its size cannot be taken.
-    virtual std::optional<std::uint64_t> WritableFileSize(const std::string& path) = 0;
 
     // Names (not paths) of the files in `folder` that match `pattern`, with the
     // system's wildcards; nullopt when the folder cannot be listed.
@@ -75,6 +88,8 @@ public:
                                                               const std::string& pattern) = 0;
     // GetFullPathNameA: absolute, with "." and ".." resolved; "" on failure.
     virtual std::string FullPath(const std::string& path) = 0;
+    // exists is false when the path names nothing or cannot be looked at.
+    virtual FileFacts Facts(const std::string& path) = 0;
 
     // One entry of the system's pending-rename list (MoveFileExA with
     // MOVEFILE_DELAY_UNTIL_REBOOT | MOVEFILE_REPLACE_EXISTING): at the restart `from`
@@ -106,6 +121,7 @@ enum class RegReadStatus { Ok, Missing, NotString, Failed };
 struct RegString {
     RegReadStatus status = RegReadStatus::Missing;
     std::string text;  // REG_SZ or REG_EXPAND_SZ as stored, up to the first NUL
+    bool cutAtNul = false;  // more text followed that NUL
 };
 
 class IRegistryKey {

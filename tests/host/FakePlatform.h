@@ -54,6 +54,7 @@ inline constexpr std::uint32_t kErrAccessDenied = 5;
 inline constexpr std::uint32_t kErrSharingViolation = 32;
 inline constexpr std::uint32_t kErrAlreadyExists = 183;
 inline constexpr std::uint32_t kErrDiskFull = 112;
+inline constexpr std::uint32_t kErrFileExists = 80;
 
 class FakeFileSystem : public IFileSystem {
 public:
@@ -61,10 +62,14 @@ public:
         std::string content;
         bool readOnly = false;
         bool inUse = false;  // held open by another process without delete sharing
+        bool reparsePoint = false;  // a symbolic link to a file elsewhere
+        std::uint32_t links = 1;    // hard links
     };
 
     std::map<std::string, File> files;        // by NormalPath
     std::set<std::string> folders;            // by NormalPath
+    // A folder that is a junction: its path (NormalPath) leads to another folder's.
+    std::map<std::string, std::string> folderLinks;
     std::vector<PendingRename> pending;       // the system's list, in order
     std::set<std::string> failMovesFrom;      // Move of these sources fails (disk full)
     std::set<std::string> failReadsOf;        // reads of these files fail after opening
@@ -76,10 +81,27 @@ public:
     std::uint32_t lastError = 0;
     std::vector<std::string> journal;        // every mutating call, for order checks
 
+    // The path as the system reaches it: through any junction on its way.
+    std::string Key(const std::string& path) const
+    {
+        std::string p = NormalPath(path);
+        for (int hops = 0; hops < 8; ++hops) {
+            bool followed = false;
+            for (const auto& [link, target] : folderLinks)
+                if (p == link || (p.size() > link.size() && p.compare(0, link.size(), link) == 0 && p[link.size()] == '\\')) {
+                    p = NormalPath(target) + p.substr(link.size());
+                    followed = true;
+                    break;
+                }
+            if (!followed) break;
+        }
+        return p;
+    }
+
     // --- set-up helpers
     void AddFolder(const std::string& path)
     {
-        std::string p = NormalPath(path);
+        std::string p = Key(path);
         while (!p.empty() && p.size() > 2) {
             folders.insert(p);
             const auto cut = p.find_last_of('\\');
@@ -90,25 +112,25 @@ public:
     File& AddFile(const std::string& path, const std::string& content = "")
     {
         AddFolder(ParentOf(path));
-        File& f = files[NormalPath(path)];
+        File& f = files[Key(path)];
         f.content = content;
         return f;
     }
-    bool Has(const std::string& path) const { return files.count(NormalPath(path)) != 0; }
-    const std::string& Content(const std::string& path) const { return files.at(NormalPath(path)).content; }
-    bool HasFolder(const std::string& path) const { return folders.count(NormalPath(path)) != 0; }
+    bool Has(const std::string& path) const { return files.count(Key(path)) != 0; }
+    const std::string& Content(const std::string& path) const { return files.at(Key(path)).content; }
+    bool HasFolder(const std::string& path) const { return folders.count(Key(path)) != 0; }
 
     // --- IFileSystem
     bool FileExists(const std::string& path) override { return Has(path); }
     bool IsReadOnly(const std::string& path) override
     {
-        auto it = files.find(NormalPath(path));
+        auto it = files.find(Key(path));
         return it != files.end() && it->second.readOnly;
     }
     bool SetArchiveOnly(const std::string& path) override
     {
         journal.push_back("attrib " + path);
-        auto it = files.find(NormalPath(path));
+        auto it = files.find(Key(path));
         if (it == files.end()) return Fail(kErrFileNotFound);
         it->second.readOnly = false;
         return true;
@@ -116,7 +138,7 @@ public:
     bool Delete(const std::string& path) override
     {
         journal.push_back("delete " + path);
-        auto it = files.find(NormalPath(path));
+        auto it = files.find(Key(path));
         if (it == files.end()) return Fail(kErrFileNotFound);
         if (it->second.readOnly) return Fail(kErrAccessDenied);
         if (it->second.inUse) return Fail(kErrSharingViolation);
@@ -126,36 +148,36 @@ public:
     bool Move(const std::string& from, const std::string& to) override
     {
         journal.push_back("move " + from + " -> " + to);
-        auto it = files.find(NormalPath(from));
+        auto it = files.find(Key(from));
         if (it == files.end()) return Fail(kErrFileNotFound);
         if (it->second.inUse) return Fail(kErrSharingViolation);
         if (Has(to)) return Fail(kErrAlreadyExists);
         if (!HasFolder(ParentOf(to))) return Fail(kErrPathNotFound);
-        if (failMovesFrom.count(NormalPath(from))) return Fail(kErrDiskFull);
+        if (failMovesFrom.count(Key(from))) return Fail(kErrDiskFull);
         File moved = it->second;
         files.erase(it);
-        files[NormalPath(to)] = moved;
+        files[Key(to)] = moved;
         return true;
     }
     bool Replace(const std::string& from, const std::string& to) override
     {
         journal.push_back("replace " + from + " -> " + to);
-        auto it = files.find(NormalPath(from));
+        auto it = files.find(Key(from));
         if (it == files.end()) return Fail(kErrFileNotFound);
         if (it->second.inUse) return Fail(kErrSharingViolation);
-        auto old = files.find(NormalPath(to));
+        auto old = files.find(Key(to));
         if (old != files.end() && old->second.readOnly) return Fail(kErrAccessDenied);
         if (old != files.end() && old->second.inUse) return Fail(kErrSharingViolation);
         if (!HasFolder(ParentOf(to))) return Fail(kErrPathNotFound);
         File moved = it->second;
         files.erase(it);
-        files[NormalPath(to)] = moved;
+        files[Key(to)] = moved;
         return true;
     }
     bool RemoveFolder(const std::string& path) override
     {
         journal.push_back("rmdir " + path);
-        const auto p = NormalPath(path);
+        const auto p = Key(path);
         if (!folders.count(p)) return Fail(kErrPathNotFound);
         const auto prefix = p + "\\";
         for (const auto& f : files)
@@ -190,7 +212,7 @@ public:
         Writer(FakeFileSystem& fs, std::string key, bool fail) : fs_(fs), key_(std::move(key)), fail_(fail) {}
         bool Write(const char* data, std::size_t size) override
         {
-            if (fail_ || closed_) return false;
+            if (fail_ || closed_ || fs_.failWritesTo.count(key_)) return false;
             auto it = fs_.files.find(key_);
             if (it == fs_.files.end()) return false;
             it->second.content.append(data, size);
@@ -211,22 +233,26 @@ public:
 
     std::unique_ptr<IReadStream> OpenRead(const std::string& path) override
     {
-        auto it = files.find(NormalPath(path));
+        auto it = files.find(Key(path));
         if (it == files.end()) {
             Fail(kErrFileNotFound);
             return nullptr;
         }
-        return std::make_unique<Reader>(it->second.content, failReadsOf.count(NormalPath(path)) != 0);
+        return std::make_unique<Reader>(it->second.content, failReadsOf.count(Key(path)) != 0);
     }
     std::unique_ptr<IWriteStream> OpenWrite(const std::string& path, OpenMode mode) override
     {
         journal.push_back(std::string(mode == OpenMode::Append ? "append " : "create ") + path);
-        const auto key = NormalPath(path);
+        const auto key = Key(path);
         if (!HasFolder(ParentOf(path))) {
             Fail(kErrPathNotFound);
             return nullptr;
         }
         auto it = files.find(key);
+        if (it != files.end() && mode == OpenMode::CreateNew) {
+            Fail(kErrFileExists);
+            return nullptr;
+        }
         if (it != files.end() && (it->second.readOnly || it->second.inUse)) {
             Fail(kErrAccessDenied);
             return nullptr;
@@ -235,16 +261,10 @@ public:
         if (mode == OpenMode::CreateTruncate) f.content.clear();
         return std::make_unique<Writer>(*this, key, failWritesTo.count(key) != 0);
     }
-    std::optional<std::uint64_t> WritableFileSize(const std::string& path) override
-    {
-        auto it = files.find(NormalPath(path));
-        if (it == files.end() || it->second.readOnly || it->second.inUse) return std::nullopt;
-        return it->second.content.size();
-    }
 
     std::optional<std::vector<std::string>> FindFiles(const std::string& folder, const std::string& pattern) override
     {
-        const auto dir = NormalPath(folder);
+        const auto dir = Key(folder);
         if (!folders.count(dir)) {
             Fail(kErrPathNotFound);
             return std::nullopt;
@@ -253,9 +273,29 @@ public:
         for (const auto& f : files)
             if (ParentOf(f.first) == dir) {
                 const std::string name = f.first.substr(dir.size() + 1);
-                if (Matches(NormalPath(pattern), name)) names.push_back(name);
+                if (Matches(Key(pattern), name)) names.push_back(name);
             }
         return names;
+    }
+    FileFacts Facts(const std::string& path) override
+    {
+        FileFacts facts;
+        const std::string key = Key(path);
+        const auto file = files.find(key);
+        if (file == files.end() && !folders.count(key)) {
+            Fail(kErrFileNotFound);
+            return facts;
+        }
+        facts.exists = true;
+        facts.folder = file == files.end();
+        facts.reparsePoint = folderLinks.count(NormalPath(path)) || (!facts.folder && file->second.reparsePoint);
+        facts.local = key.size() > 1 && key[1] == ':';
+        facts.readOnly = !facts.folder && file->second.readOnly;
+        facts.links = facts.folder ? 1 : file->second.links;
+        facts.size = facts.folder ? 0 : file->second.content.size();
+        facts.volume = static_cast<std::uint32_t>(key.empty() ? 0 : key[0]);
+        facts.index = std::hash<std::string>{}(key);
+        return facts;
     }
     // Relative paths resolve against currentDir; "." and ".." are resolved.
     std::string FullPath(const std::string& path) override
@@ -323,7 +363,7 @@ public:
         for (auto& f : files) f.second.inUse = false;
         for (const auto& p : pending) {
             if (p.to.empty())
-                files.erase(NormalPath(p.from));
+                files.erase(Key(p.from));
             else if (Has(p.from) && (p.replaceExisting || !Has(p.to)))
                 MoveAtBoot(p.from, p.to);
         }
@@ -341,28 +381,28 @@ public:
             start = end + 1;
             if (!line.empty() && line.back() == '\r') line.pop_back();
             if (!line.empty() && line[0] == '[') {
-                inRename = NormalPath(line) == "[rename]";
+                inRename = Key(line) == "[rename]";
                 continue;
             }
             const auto eq = line.find('=');
             if (!inRename || eq == std::string::npos) continue;
             const std::string to = line.substr(0, eq);
             const std::string from = line.substr(eq + 1);
-            if (NormalPath(to) == "nul")
-                files.erase(NormalPath(from));
+            if (Key(to) == "nul")
+                files.erase(Key(from));
             else if (Has(from))
                 MoveAtBoot(from, to);
         }
-        files[NormalPath(windowsDir + "\\WININIT.BAK")] = files[NormalPath(wininit)];
-        files.erase(NormalPath(wininit));
+        files[Key(windowsDir + "\\WININIT.BAK")] = files[Key(wininit)];
+        files.erase(Key(wininit));
     }
 
 private:
     void MoveAtBoot(const std::string& from, const std::string& to)
     {
-        File moved = files[NormalPath(from)];
-        files.erase(NormalPath(from));
-        files[NormalPath(to)] = moved;
+        File moved = files[Key(from)];
+        files.erase(Key(from));
+        files[Key(to)] = moved;
     }
     // "*" stands for any run of characters; names are already lower-case.
     static bool Matches(const std::string& pattern, const std::string& name)
@@ -416,7 +456,10 @@ public:
             auto it = key_.values.find(name);
             if (it == key_.values.end()) return {RegReadStatus::Missing, ""};
             if (it->second.status != RegReadStatus::Ok) return {it->second.status, ""};
-            return {RegReadStatus::Ok, it->second.text.substr(0, it->second.text.find('\0'))};
+            const std::string& text = it->second.text;
+            const auto nul = text.find('\0');
+            return {RegReadStatus::Ok, text.substr(0, nul),
+                    nul != std::string::npos && text.find_first_not_of('\0', nul) != std::string::npos};
         }
 
     private:

@@ -97,15 +97,12 @@ public:
         auto inner = fs_.OpenWrite(p, mode);
         return inner ? std::make_unique<FaultyWriter>(std::move(inner), in_) : nullptr;
     }
-    std::optional<std::uint64_t> WritableFileSize(const std::string& p) override
-    {
-        return in_.Strikes() ? std::nullopt : fs_.WritableFileSize(p);
-    }
     std::optional<std::vector<std::string>> FindFiles(const std::string& f, const std::string& p) override
     {
         return in_.Strikes() ? std::nullopt : fs_.FindFiles(f, p);
     }
     std::string FullPath(const std::string& p) override { return in_.Strikes() ? "" : fs_.FullPath(p); }
+    FileFacts Facts(const std::string& p) override { return in_.Strikes() ? FileFacts{} : fs_.Facts(p); }
     bool ScheduleReplaceAtRestart(const std::string& f, const std::string& t) override
     {
         return !in_.Strikes() && fs_.ScheduleReplaceAtRestart(f, t);

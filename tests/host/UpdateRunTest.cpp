@@ -51,6 +51,16 @@ protected:
         Install("reflist.dta", EnCrypt("Q::6934||Quellmark reference list") + "\r\n");
     }
 
+    // A fresh machine for the next case of a table.
+    void Reset()
+    {
+        fs = FakeFileSystem();
+        registry = FakeRegistry();
+        ui = FakeUserInterface();
+        dialogs = ScriptedDialogs();
+        SetUp();
+    }
+
     void Stage(const std::string& name) { fs.AddFile(kStaging + "\\" + name, "new " + name); }
     FakeFileSystem::File& Install(const std::string& name, const std::string& content)
     {
@@ -120,12 +130,7 @@ TEST_F(UpdateRun, UnreadableProductKeyOrValueThrowsThePackageAway)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        TearDown();
-        fs = FakeFileSystem();
-        registry = FakeRegistry();
-        ui = FakeUserInterface();
-        dialogs.seen.clear();
-        SetUp();
+        Reset();
         Stage("Qlmlist7.dta");
         Stage("Qlmlist51.dta");  // not of the set: stays, and keeps the folder
         c.spoil(registry);
@@ -395,7 +400,7 @@ TEST_F(UpdateRun, SecondRunBeforeTheRestartRenewsTheCopyAndKeepsOneEntry)
 TEST_F(UpdateRun, SecondRunBeforeTheRestartNeverUndoesTheFirst)
 {
     for (bool declined : {false, true}) {
-        SetUp();
+        Reset();
         Install("Qlm_list.dta", "old").inUse = true;
         Run();
         ASSERT_EQ(fs.pending.size(), 1u);
@@ -429,7 +434,7 @@ TEST_F(UpdateRun, AnEntryIsKnownAgainHoweverThePathWasSpelt)
 TEST_F(UpdateRun, AnEarlierVersionsPendingPairIsLeftToTheRestart)
 {
     for (bool declined : {false, true}) {
-        SetUp();
+        Reset();
         Install("Qlm_list.dta", "old");
         fs.pending = {{kAppPath + "\\Qlm_list.dta", ""}, {kStaging + "\\Qlm_list.dta", kAppPath + "\\Qlm_list.dta"}};
         if (declined) Install("reflist.dta", EnCrypt("Q::6935||") + "\r\n");
@@ -498,6 +503,99 @@ TEST_F(UpdateRun, FailedMoveKeepsTheInstalledFileAndTellsTheUser)
     EXPECT_TRUE(fs.HasFolder(kStaging));
     EXPECT_TRUE(fs.pending.empty());
     EXPECT_FALSE(fs.Has(kAppPath + "\\Qlm_list.dta.dupd-part"));
+}
+
+// ---------------------------------------------------------------- what another program of the user may plant
+
+// The run is elevated; the staging folder, the log folder and the shell-folder
+// values are the user's. Each case plants one thing and checks that the run
+// refuses it and touches nothing beyond.
+TEST_F(UpdateRun, RefusesWhatAnotherProgramOfTheUserPlanted)
+{
+    const std::string victims = "C:\\WINDOWS\\victims";
+    struct Case {
+        const char* name;
+        std::function<void()> plant;
+        const char* expectedInstruction;  // the run's one dialog, or "" for none
+        bool logKept;
+    };
+    const Case cases[] = {
+        {"log folder is a junction",
+         [this, &victims] {
+             fs.folders.erase(fake::NormalPath(kLogDir));
+             fs.AddFolder(victims);
+             fs.folderLinks[fake::NormalPath(kLogDir)] = victims;
+         },
+         "", false},
+        {"log folder on the network",
+         [this] { registry.specialFolders[5] = "\\\\server\\home\\ann"; }, "", false},
+        {"log with a second hard link", [this] { fs.AddFile(kLogDir + "UPDLOG.TXT", "old\r\n").links = 2; },
+         "", false},
+        {"log is a link", [this] { fs.AddFile(kLogDir + "UPDLOG.TXT", "old\r\n").reparsePoint = true; }, "",
+         false},
+        {"stale UPDLOG.TMP is removed, not written through",
+         [this] { fs.AddFile(kLogDir + "UPDLOG.TMP", "planted").reparsePoint = true; }, "", true},
+        {"staging folder is a junction into the installation",
+         [this] {
+             fs.files.clear();
+             Install("Qlm_list.dta", "old");
+             Install("reflist.dta", EnCrypt("Q::6936||") + "\r\n");
+             fs.folders.erase(fake::NormalPath(kStaging));
+             fs.folderLinks[fake::NormalPath(kStaging)] = kAppPath;
+         },
+         "Database Update is corrupt", false},
+        {"staging folder inside the installation",
+         [this] {
+             fs.files.clear();
+             registry.specialFolders[26] = kAppPath + "\\data";
+             fs.AddFile(kAppPath + "\\data\\Ostravane\\Dbinst\\Qlm_list.dta", "planted");
+             Install("reflist.dta", EnCrypt("Q::6936||") + "\r\n");
+         },
+         "Database Update is corrupt", false},
+        {"main file is a link", [this] { fs.files[fake::NormalPath(kStaging + "\\Qlm_list.dta")].reparsePoint = true; },
+         "Database Update is corrupt", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Reset();
+        c.plant();
+        const auto before = fs.files;
+        Run();
+        const auto& seen = dialogs.seen;
+        if (*c.expectedInstruction) {
+            ASSERT_EQ(seen.size(), 1u) << c.name;
+            EXPECT_EQ(seen[0].instruction, c.expectedInstruction) << c.name;
+            for (const auto& [path, file] : before)
+                EXPECT_TRUE(fs.files.count(path) && fs.files.at(path).content == file.content) << c.name << ": " << path;
+        } else {
+            EXPECT_TRUE(seen.empty()) << c.name;
+            EXPECT_EQ(Installed("Qlm_list.dta"), "new Qlm_list.dta") << c.name;
+        }
+        EXPECT_EQ(fs.Has(kLogDir + "UPDLOG.TXT") && fs.Content(kLogDir + "UPDLOG.TXT") != "old\r\n", c.logKept) << c.name;
+        for (const auto& [path, file] : fs.files)
+            EXPECT_NE(path.rfind(fake::NormalPath(victims), 0), 0u) << c.name << ": " << path;
+    }
+}
+
+// AppPath must name an existing local folder in full; anything else is handled like
+// an unreadable value: message B, and the package is thrown away.
+TEST_F(UpdateRun, AnAppPathThatIsNotAnExistingLocalFolderIsUnreadable)
+{
+    for (const std::string& appPath :
+         {std::string("Quellmark"), std::string("\\\\server\\qm"), std::string("C:\\WINDOWS"),
+          std::string("C:\\WINDOWS\\system32"), std::string("C:\\Nowhere"), kAppPath + std::string("\0x", 2)}) {
+        Reset();
+        fs.currentDir = kAppPath;
+        fs.AddFile("C:\\WINDOWS\\extra1.dta", EnCrypt("6930") + "\r\n");
+        fs.AddFolder("C:\\WINDOWS\\system32");
+        registry.Set(RegRoot::LocalMachine, "SOFTWARE\\Ostravane\\Quellmark", "AppPath", appPath);
+        Run();
+        ASSERT_EQ(dialogs.seen.size(), 1u) << appPath;
+        EXPECT_EQ(dialogs.seen[0].instruction, "Unable to locate installation directory") << appPath;
+        EXPECT_FALSE(Staged("Qlm_list.dta")) << appPath;
+        EXPECT_TRUE(fs.Has("C:\\WINDOWS\\extra1.dta")) << appPath;
+        EXPECT_FALSE(fs.Has(kAppPath + "\\UPDLOG.TXT")) << appPath;
+    }
 }
 
 // ---------------------------------------------------------------- the 9x family

@@ -322,7 +322,7 @@ TEST_F(FileSystemTest, ReadOnlyFileResistsUntilArchiveOnly)
     WriteWholeFile(path, "old");
     ASSERT_TRUE(::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY));
     EXPECT_TRUE(fs_.IsReadOnly(path));
-    EXPECT_FALSE(fs_.WritableFileSize(path).has_value());
+    EXPECT_TRUE(fs_.Facts(path).readOnly);
     EXPECT_EQ(fs_.OpenWrite(path, OpenMode::Append), nullptr);
     EXPECT_EQ(fs_.OpenWrite(path, OpenMode::CreateTruncate), nullptr);
     EXPECT_EQ(fs_.LastError(), static_cast<std::uint32_t>(ERROR_ACCESS_DENIED));
@@ -333,7 +333,8 @@ TEST_F(FileSystemTest, ReadOnlyFileResistsUntilArchiveOnly)
 
     ASSERT_TRUE(fs_.SetArchiveOnly(path));
     EXPECT_FALSE(fs_.IsReadOnly(path));
-    EXPECT_EQ(fs_.WritableFileSize(path), std::optional<std::uint64_t>(3));
+    EXPECT_FALSE(fs_.Facts(path).readOnly);
+    EXPECT_EQ(fs_.Facts(path).size, 3u);
     EXPECT_TRUE(fs_.Delete(path));
 }
 
@@ -361,7 +362,7 @@ TEST_F(FileSystemTest, StreamsRoundTripBytesExactly)
     ASSERT_TRUE(out->Write(data.data() + 10, data.size() - 10));
     EXPECT_TRUE(out->Close());
     EXPECT_EQ(ReadWholeFile(path), data);
-    EXPECT_EQ(fs_.WritableFileSize(path), std::optional<std::uint64_t>(data.size()));
+    EXPECT_EQ(fs_.Facts(path).size, data.size());
 
     auto in = fs_.OpenRead(path);
     ASSERT_NE(in, nullptr);
@@ -503,7 +504,7 @@ TEST_F(FileSystemTest, FileHeldByAnotherProcessIsReplacedAtRestart)
 
         EXPECT_TRUE(fs_.FileExists(target));
         EXPECT_NE(fs_.OpenRead(target), nullptr);  // the holder shares reading
-        EXPECT_FALSE(fs_.WritableFileSize(target).has_value());
+        EXPECT_TRUE(fs_.Facts(target).exists) << "looking at it needs no access that the holder denies";
         fs_.SetArchiveOnly(target);  // as the updater does first; its outcome does not matter
         EXPECT_FALSE(fs_.Delete(target));
         EXPECT_EQ(fs_.LastError(), static_cast<std::uint32_t>(ERROR_SHARING_VIOLATION));

@@ -190,7 +190,9 @@ std::unique_ptr<IReadStream> Win32FileSystem::OpenRead(const std::string& path)
 std::unique_ptr<IWriteStream> Win32FileSystem::OpenWrite(const std::string& path, OpenMode mode)
 {
     if (ReadOnlyRefused(path)) return nullptr;
-    const DWORD disposition = mode == OpenMode::CreateTruncate ? CREATE_ALWAYS : OPEN_EXISTING;
+    const DWORD disposition = mode == OpenMode::CreateTruncate ? CREATE_ALWAYS
+                              : mode == OpenMode::CreateNew    ? CREATE_NEW
+                                                               : OPEN_EXISTING;
     UniqueFile file(::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, disposition,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) {
@@ -205,23 +207,6 @@ std::unique_ptr<IWriteStream> Win32FileSystem::OpenWrite(const std::string& path
         }
     }
     return std::make_unique<Win32WriteStream>(std::move(file));
-}
-
-std::optional<std::uint64_t> Win32FileSystem::WritableFileSize(const std::string& path)
-{
-    if (ReadOnlyRefused(path)) return std::nullopt;
-    UniqueFile file(::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) {
-        Failed();
-        return std::nullopt;
-    }
-    LARGE_INTEGER size{};
-    if (!::GetFileSizeEx(file.get(), &size)) {
-        Failed();
-        return std::nullopt;
-    }
-    return static_cast<std::uint64_t>(size.QuadPart);
 }
 
 std::optional<std::vector<std::string>> Win32FileSystem::FindFiles(const std::string& folder,
@@ -259,6 +244,39 @@ std::string Win32FileSystem::FullPath(const std::string& path)
             return static_cast<std::uint32_t>(::GetFullPathNameA(path.c_str(), capacity, buffer, nullptr));
         },
         true);
+}
+
+FileFacts Win32FileSystem::Facts(const std::string& path)
+{
+    FileFacts facts;
+    if (path.empty() || path.find('\0') != std::string::npos) return facts;
+    const DWORD attrs = ::GetFileAttributesA(path.c_str());
+    if (attrs == INVALID_FILE_ATTRIBUTES) {
+        Failed();
+        return facts;
+    }
+    // No access asked: only the file's identity, which no holder's sharing denies.
+    UniqueFile file(::CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!file || !::GetFileInformationByHandle(file.get(), &info)) {
+        Failed();
+        return facts;
+    }
+    facts.exists = true;
+    facts.folder = (attrs & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    facts.reparsePoint = (attrs & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    facts.readOnly = (attrs & FILE_ATTRIBUTE_READONLY) != 0;
+    facts.links = info.nNumberOfLinks;
+    facts.size = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+    facts.volume = info.dwVolumeSerialNumber;
+    facts.index = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    const std::string full = FullPath(path);
+    if (full.size() >= 3 && full[1] == ':' && full[2] == '\\') {
+        const UINT type = ::GetDriveTypeA(full.substr(0, 3).c_str());
+        facts.local = type == DRIVE_FIXED || type == DRIVE_REMOVABLE || type == DRIVE_RAMDISK || type == DRIVE_CDROM;
+    }
+    return facts;
 }
 
 bool Win32FileSystem::ScheduleReplaceAtRestart(const std::string& from, const std::string& to)

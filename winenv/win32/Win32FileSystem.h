@@ -24,10 +24,10 @@ public:
 
     std::unique_ptr<IReadStream> OpenRead(const std::string& path) override;
     std::unique_ptr<IWriteStream> OpenWrite(const std::string& path, OpenMode mode) override;
-    std::optional<std::uint64_t> WritableFileSize(const std::string& path) override;
 
     std::optional<std::vector<std::string>> FindFiles(const std::string& folder, const std::string& pattern) override;
     std::string FullPath(const std::string& path) override;
+    FileFacts Facts(const std::string& path) override;
     bool ScheduleReplaceAtRestart(const std::string& from, const std::string& to) override;
     std::optional<std::vector<PendingRename>> PendingRenames() override;
 

@@ -61,6 +61,8 @@ public:
             while (end < limit && data[end] != '\0') ++end;
             result.status = RegReadStatus::Ok;
             result.text.assign(data.data(), end);
+            for (std::size_t i = end; i < limit; ++i)
+                if (data[i] != '\0') result.cutAtNul = true;
         }
         return result;
     }
