@@ -341,10 +341,14 @@ std::string TMainForm::PathKey(const std::string& path)
 bool TMainForm::PendingReplacement(const std::string& from, const std::string& to)
 {
     const auto list = fs_.PendingRenames();
-    if (!list) return false;
+    return list && ListHas(*list, from, to);
+}
+
+bool TMainForm::ListHas(const std::vector<PendingRename>& list, const std::string& from, const std::string& to)
+{
     const auto fromKey = PathKey(from);
     const auto toKey = PathKey(to);
-    for (const PendingRename& entry : *list)
+    for (const PendingRename& entry : list)
         if (PathKey(entry.from) == fromKey && PathKey(entry.to) == toKey) return true;
     return false;
 }
@@ -525,12 +529,7 @@ void TMainForm::RecoverInterruptedRun()
         const auto list = fs_.PendingRenames();
         pending = [this, list](const std::string& copy, const std::string& target) {
             // Without the list every copy may be awaited: none is touched.
-            if (!list) return true;
-            const auto copyKey = PathKey(copy);
-            const auto targetKey = PathKey(target);
-            for (const PendingRename& entry : *list)
-                if (PathKey(entry.from) == copyKey && PathKey(entry.to) == targetKey) return true;
-            return false;
+            return !list || ListHas(*list, copy, target);
         };
     } else {
         // wininit.ini first: the database copies that it names are kept.

@@ -87,6 +87,7 @@ private:
     // Paths compared as the system resolves them: full, case and separators aside.
     std::string PathKey(const std::string& path);
     bool PendingReplacement(const std::string& from, const std::string& to);
+    bool ListHas(const std::vector<PendingRename>& list, const std::string& from, const std::string& to);
     // wininit.ini's lines (none when it does not exist); nullopt when it cannot be
     // read whole.
     std::optional<std::vector<std::string>> ReadWininit();

@@ -5,6 +5,7 @@
 // GetDbaseVer and GetExtraVersion on the in-memory file system. The line rule and
 // the integer rule are checked against plain restatements of their own here.
 // Built and run by scripts/fuzz.
+#include "FuzzCheck.h"
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -23,13 +24,8 @@
 namespace {
 
 using namespace dupd;
-
-void Check(bool ok, const char* what)
-{
-    if (ok) return;
-    std::fprintf(stderr, "dbversion_fuzz: %s\n", what);
-    std::abort();
-}
+using fuzzcheck::Check;
+using fuzzcheck::Fail;
 
 std::uint32_t Hash(const std::string& text)
 {

@@ -5,6 +5,7 @@
 // drawn from the input. The result must be this run's lines, then every old line as
 // the text-line rule reads it, in order, each ended by CR LF, cut only above the
 // size limit and only as the cut rule says. Built and run by scripts/fuzz.
+#include "FuzzCheck.h"
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -20,21 +21,12 @@
 namespace {
 
 using namespace dupd;
+using fuzzcheck::Check;
+using fuzzcheck::Fail;
 
 const std::string kDir = "C:\\Users\\u\\Documents\\Ostravane\\Quellmark Logfiles\\";
 const std::string kTxt = kDir + "UPDLOG.TXT";
 const std::string kTmp = kDir + "UPDLOG.TMP";
-
-void Fail(const char* what)
-{
-    std::fprintf(stderr, "log_fuzz: %s\n", what);
-    std::abort();
-}
-
-void Check(bool ok, const char* what)
-{
-    if (!ok) Fail(what);
-}
 
 std::uint32_t Hash(const std::string& text)
 {

@@ -4,6 +4,7 @@
 // list with two conversions standing in for the system's: a lossy one to the ANSI
 // code page ('?' for what it cannot show, as the system does) and a widening one.
 // Built and run by scripts/fuzz.
+#include "FuzzCheck.h"
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -16,13 +17,8 @@
 namespace {
 
 using namespace dupd;
-
-void Check(bool ok, const char* what)
-{
-    if (ok) return;
-    std::fprintf(stderr, "pending_fuzz: %s\n", what);
-    std::abort();
-}
+using fuzzcheck::Check;
+using fuzzcheck::Fail;
 
 std::string Lossy(const std::u16string& text)
 {

@@ -4,6 +4,7 @@
 // the product writes them). The file is read by the text-line rule, searched for an
 // existing entry and given the two [rename] entries; every original line must stay,
 // in order, with the new pair in its one right place. Built and run by scripts/fuzz.
+#include "FuzzCheck.h"
 #include <algorithm>
 #include <cctype>
 #include <cstddef>
@@ -20,13 +21,8 @@
 namespace {
 
 using namespace dupd;
-
-void Check(bool ok, const char* what)
-{
-    if (ok) return;
-    std::fprintf(stderr, "wininit_fuzz: %s\n", what);
-    std::abort();
-}
+using fuzzcheck::Check;
+using fuzzcheck::Fail;
 
 std::string AsciiUpper(std::string s)
 {
