@@ -544,7 +544,7 @@ void TMainForm::RecoverInterruptedRun()
     RunState where = state_;
     where.InstallDir = appPath + "\\";
     const std::string logDir = GetLogfileDir(registry_, fs_, where);
-    if (!logDir.empty()) RecoverLeftovers(fs_, logDir, {"UPDLOG.TXT"}, {});
+    if (IsDrivePath(logDir) && IsRealLocalFolder(fs_, logDir)) RecoverLeftovers(fs_, logDir, {"UPDLOG.TXT"}, {});
 }
 
 VersionGateResult TMainForm::BadVersion()

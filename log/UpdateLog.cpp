@@ -185,9 +185,12 @@ bool TUpdateLog::Untampered(const FileFacts& log)
 
 std::unique_ptr<IWriteStream> TUpdateLog::CreateAnew(const std::string& path)
 {
-    // Removing a link removes the link, never what it leads to; CreateNew then fails
-    // where anything stands under the name again.
-    if (fs_.FileExists(path) && !fs_.Delete(path)) return nullptr;
+    // A link is left as it stands (where Wine deletes a Unix link to a file, it
+    // deletes what the link leads to); CreateNew then fails where anything stands
+    // under the name, a link that leads nowhere included.
+    const FileFacts facts = fs_.Facts(path);
+    if (facts.exists && (facts.reparsePoint || facts.folder)) return nullptr;
+    if (facts.exists && !fs_.Delete(path)) return nullptr;
     return fs_.OpenWrite(path, OpenMode::CreateNew);
 }
 

@@ -130,6 +130,9 @@ void RecoverLeftovers(IFileSystem& fs, const std::string& folder, const std::vec
 
             const std::string leftover = Join(folder, name);
             const std::string target = Join(folder, targets[static_cast<std::size_t>(known - wanted.begin())]);
+            // Not the program's if it is a link: deleting or renaming it could reach
+            // what it leads to.
+            if (fs.Facts(leftover).reparsePoint) continue;
             if (lowSuffix == kPartSuffix) {
                 Clear(fs, leftover);
             } else if (lowSuffix == kNewSuffix) {

@@ -311,6 +311,91 @@ std::string ShortPath(const std::string& path)
     return n > 0 && n < sizeof buf ? std::string(buf, n) : std::string();
 }
 
+namespace {
+
+using UnixFileNameFn = char*(CDECL*)(const wchar_t*);
+using DosFileNameFn = wchar_t*(CDECL*)(const char*);
+
+FARPROC WineCall(const char* name) { return GetProcAddress(GetModuleHandleA("kernel32.dll"), name); }
+
+// Wine's Unix name of a path (ASCII, as every path of these tests).
+std::string UnixPath(const std::string& path)
+{
+    const auto toUnix = reinterpret_cast<UnixFileNameFn>(WineCall("wine_get_unix_file_name"));
+    if (!toUnix) return {};
+    const std::wstring wide(path.begin(), path.end());
+    char* unix = toUnix(wide.c_str());
+    if (!unix) return {};
+    std::string out = unix;
+    HeapFree(GetProcessHeap(), 0, unix);
+    return out;
+}
+
+// Starts a Unix tool. Wine gives no handle of a Unix process to wait for, so the
+// caller waits for what the tool does.
+bool StartUnixTool(const char* tool, const std::vector<std::string>& args)
+{
+    const auto toDos = reinterpret_cast<DosFileNameFn>(WineCall("wine_get_dos_file_name"));
+    if (!toDos) {
+        ADD_FAILURE() << "not running under Wine: no Unix links here";
+        return false;
+    }
+    wchar_t* dosW = toDos(tool);
+    if (!dosW) return false;
+    const std::string exe = Narrow(dosW);
+    HeapFree(GetProcessHeap(), 0, dosW);
+    std::string cmd = "\"" + exe + "\"";
+    for (const auto& a : args) cmd += " \"" + a + "\"";
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessA(exe.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+        ADD_FAILURE() << "cannot start " << tool << " (error " << GetLastError() << ")";
+        return false;
+    }
+    if (pi.hThread) CloseHandle(pi.hThread);
+    if (pi.hProcess) CloseHandle(pi.hProcess);
+    return true;
+}
+
+bool Within(DWORD timeoutMs, const std::function<bool()>& done)
+{
+    for (const DWORD start = GetTickCount(); !done(); Sleep(10))
+        if (GetTickCount() - start > timeoutMs) return done();
+    return true;
+}
+
+}  // namespace
+
+bool MakeUnixSymlink(const std::string& link, const std::string& target)
+{
+    const std::size_t cut = link.find_last_of('\\');
+    const std::string unixTarget = UnixPath(target);
+    const std::string unixFolder = cut == std::string::npos ? std::string() : UnixPath(link.substr(0, cut));
+    if (GetFileAttributesA(target.c_str()) == INVALID_FILE_ATTRIBUTES || unixTarget.empty() || unixFolder.empty()) {
+        ADD_FAILURE() << "cannot link " << link << " to " << target;
+        return false;
+    }
+    if (!StartUnixTool("/bin/ln", {"-s", unixTarget, unixFolder + "/" + link.substr(cut + 1)})) return false;
+    if (Within(5000, [&] { return GetFileAttributesA(link.c_str()) != INVALID_FILE_ATTRIBUTES; })) return true;
+    ADD_FAILURE() << "the link " << link << " did not appear";
+    return false;
+}
+
+bool RemoveFromUnix(const std::string& path)
+{
+    if (!StartsWithPath(path, "C:\\e2e") || path.find("..") != std::string::npos) {
+        ADD_FAILURE() << "refusing to remove " << path;
+        return false;
+    }
+    if (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) return true;
+    const std::string unix = UnixPath(path);
+    if (unix.empty() || !StartUnixTool("/bin/rm", {"-rf", unix})) return false;
+    if (Within(10000, [&] { return GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES; })) return true;
+    ADD_FAILURE() << path << " is still there";
+    return false;
+}
+
 std::vector<std::string> CrLfLines(const std::string& text, bool* wellFormed)
 {
     std::vector<std::string> lines;

@@ -35,6 +35,17 @@ std::vector<std::string> FilesIn(const std::string& dir);
 // Those of FilesIn that carry the updater's own ".dupd-" mark: copies it left behind.
 std::vector<std::string> OwnFilesIn(const std::string& dir);
 std::string ShortPath(const std::string& path);
+
+// Unix symbolic links stand in for the junctions and links that another program of
+// the user could plant: Wine shows one that leads to a folder as a reparse point,
+// one that leads to a file as that file. They are made and removed from the Unix
+// side, since under Wine deleting or renaming a link reaches what it leads to.
+// `target` must exist; false when the link did not appear.
+bool MakeUnixSymlink(const std::string& link, const std::string& target);
+// Removes a folder with everything in it as Unix does (rm -rf: links go, never
+// what they lead to); false when it is still there. Only below C:\e2e\.
+bool RemoveFromUnix(const std::string& path);
+
 // Lines of a text whose every line must end in CR LF; `wellFormed` is false when
 // one does not (a bare LF, or a last line without end).
 std::vector<std::string> CrLfLines(const std::string& text, bool* wellFormed = nullptr);

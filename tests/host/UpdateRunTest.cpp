@@ -533,8 +533,8 @@ TEST_F(UpdateRun, RefusesWhatAnotherProgramOfTheUserPlanted)
          "", false},
         {"log is a link", [this] { fs.AddFile(kLogDir + "UPDLOG.TXT", "old\r\n").reparsePoint = true; }, "",
          false},
-        {"stale UPDLOG.TMP is removed, not written through",
-         [this] { fs.AddFile(kLogDir + "UPDLOG.TMP", "planted").reparsePoint = true; }, "", true},
+        {"UPDLOG.TMP is a link",
+         [this] { fs.AddFile(kLogDir + "UPDLOG.TMP", "planted").reparsePoint = true; }, "", false},
         {"staging folder is a junction into the installation",
          [this] {
              fs.files.clear();
@@ -574,6 +574,10 @@ TEST_F(UpdateRun, RefusesWhatAnotherProgramOfTheUserPlanted)
         EXPECT_EQ(fs.Has(kLogDir + "UPDLOG.TXT") && fs.Content(kLogDir + "UPDLOG.TXT") != "old\r\n", c.logKept) << c.name;
         for (const auto& [path, file] : fs.files)
             EXPECT_NE(path.rfind(fake::NormalPath(victims), 0), 0u) << c.name << ": " << path;
+        // A link is neither written through nor removed: either may reach what it leads to.
+        for (const auto& [path, file] : before)
+            if (file.reparsePoint)
+                EXPECT_TRUE(fs.files.count(path) && fs.files.at(path).content == file.content) << c.name << ": " << path;
     }
 }
 

@@ -338,6 +338,97 @@ TEST_F(FileSystemTest, ReadOnlyFileResistsUntilArchiveOnly)
     EXPECT_TRUE(fs_.Delete(path));
 }
 
+// What a path names, however it is spelt: a file, a folder, nothing, a file with
+// a second name, and a folder reached through a link.
+TEST_F(FileSystemTest, FactsTellWhatAPathNames)
+{
+    ASSERT_EQ(std::toupper(static_cast<unsigned char>(dir_.path()[0])), 'C');
+    const std::string file = dir_.File("Qlm_list.dta");
+    WriteWholeFile(file, "12345");
+    const FileFacts f = fs_.Facts(file);
+    EXPECT_TRUE(f.exists);
+    EXPECT_FALSE(f.folder);
+    EXPECT_FALSE(f.reparsePoint);
+    EXPECT_TRUE(f.local);
+    EXPECT_FALSE(f.readOnly);
+    EXPECT_EQ(f.links, 1u);
+    EXPECT_EQ(f.size, 5u);
+
+    const std::string folder = dir_.File("Quellmark Data");
+    ASSERT_TRUE(::CreateDirectoryA(folder.c_str(), nullptr));
+    const FileFacts d = fs_.Facts(folder);
+    EXPECT_TRUE(d.exists);
+    EXPECT_TRUE(d.folder);
+    EXPECT_FALSE(d.reparsePoint);
+    EXPECT_TRUE(d.local);
+    EXPECT_EQ(d.volume, f.volume);
+    EXPECT_NE(d.index, f.index);
+    for (const std::string& spelling : {Lower(folder) + "\\", dir_.path() + "\\.\\QUELLMARK DATA",
+                                        folder + "\\..\\Quellmark Data", fs_.ShortPathName(folder)}) {
+        const FileFacts same = fs_.Facts(spelling);
+        EXPECT_TRUE(same.exists && same.folder) << spelling;
+        EXPECT_EQ(same.volume, d.volume) << spelling;
+        EXPECT_EQ(same.index, d.index) << spelling;
+    }
+
+    for (const std::string& missing : {dir_.File("missing.dta"), dir_.File("missing\\below.dta"), std::string()}) {
+        const FileFacts none = fs_.Facts(missing);
+        EXPECT_FALSE(none.exists) << missing;
+        EXPECT_FALSE(none.folder) << missing;
+    }
+
+    const std::string second = dir_.File("second name.dta");
+    ASSERT_TRUE(::CreateHardLinkA(second.c_str(), file.c_str(), nullptr)) << ::GetLastError();
+    for (const std::string& name : {file, second}) {
+        const FileFacts linked = fs_.Facts(name);
+        EXPECT_EQ(linked.links, 2u) << name;
+        EXPECT_EQ(linked.index, f.index) << name;
+        EXPECT_EQ(linked.size, 5u) << name;
+    }
+
+    // The entry is the link; the rest is of the folder it leads to.
+    const std::string link = dir_.File("Dbinst");
+    ASSERT_TRUE(MakeUnixSymlink(link, folder));
+    const FileFacts l = fs_.Facts(link);
+    EXPECT_TRUE(l.exists);
+    EXPECT_TRUE(l.folder);
+    EXPECT_TRUE(l.reparsePoint);
+    EXPECT_TRUE(l.local);
+    EXPECT_EQ(l.volume, d.volume);
+    EXPECT_EQ(l.index, d.index);
+    EXPECT_FALSE(fs_.Facts(folder).reparsePoint) << "what the link leads to is a plain folder";
+    EXPECT_TRUE(RemoveFromUnix(link));
+}
+
+// Where anything stands under the name, a file of its own or a link to another
+// one, CreateNew opens nothing and changes nothing; a free name it creates.
+TEST_F(FileSystemTest, CreateNewNeverOpensWhatStandsThere)
+{
+    const std::string standing = dir_.File("UPDLOG.TMP");
+    WriteWholeFile(standing, "standing");
+    EXPECT_EQ(fs_.OpenWrite(standing, OpenMode::CreateNew), nullptr);
+    EXPECT_EQ(fs_.LastError(), static_cast<std::uint32_t>(ERROR_FILE_EXISTS));
+    EXPECT_EQ(ReadWholeFile(standing), "standing");
+
+    const std::string other = dir_.File("win.ini");
+    const std::string link = dir_.File("linked.tmp");
+    WriteWholeFile(other, "[windows]\r\n");
+    ASSERT_TRUE(MakeUnixSymlink(link, other));
+    // Wine gives a link to a file no reparse attribute: where it leads tells it.
+    EXPECT_TRUE(fs_.Facts(link).reparsePoint);
+    EXPECT_FALSE(fs_.Facts(other).reparsePoint);
+    EXPECT_EQ(fs_.OpenWrite(link, OpenMode::CreateNew), nullptr);
+    EXPECT_EQ(ReadWholeFile(other), "[windows]\r\n");
+    EXPECT_TRUE(RemoveFromUnix(link));
+
+    const std::string fresh = dir_.File("fresh.tmp");
+    auto out = fs_.OpenWrite(fresh, OpenMode::CreateNew);
+    ASSERT_NE(out, nullptr);
+    ASSERT_TRUE(out->Write("new", 3));
+    EXPECT_TRUE(out->Close());
+    EXPECT_EQ(ReadWholeFile(fresh), "new");
+}
+
 TEST_F(FileSystemTest, RemoveDirectoryOnlyWhenEmpty)
 {
     const std::string sub = dir_.File("sub");

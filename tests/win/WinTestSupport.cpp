@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstring>
+#include <functional>
 #include <stdexcept>
 
 namespace dupd::wintest {
@@ -91,6 +92,89 @@ std::string ThisExecutable()
     char path[MAX_PATH + 1] = {};
     const DWORD n = ::GetModuleFileNameA(nullptr, path, MAX_PATH);
     return std::string(path, n);
+}
+
+// ---------------------------------------------------------------- Unix links
+
+namespace {
+
+FARPROC WineCall(const char* name)
+{
+    return ::GetProcAddress(::GetModuleHandleA("kernel32.dll"), name);
+}
+
+std::string UnixPath(const std::string& path)
+{
+    using ToUnix = char*(CDECL*)(const wchar_t*);
+    const auto toUnix = reinterpret_cast<ToUnix>(WineCall("wine_get_unix_file_name"));
+    if (!toUnix) return {};
+    const std::wstring wide(path.begin(), path.end());
+    char* unix = toUnix(wide.c_str());
+    if (!unix) return {};
+    std::string out = unix;
+    ::HeapFree(::GetProcessHeap(), 0, unix);
+    return out;
+}
+
+// Wine hands out no handle of a Unix process, so the caller waits for its effect.
+bool StartUnixTool(const char* tool, const std::vector<std::string>& args)
+{
+    using ToDos = wchar_t*(CDECL*)(const char*);
+    const auto toDos = reinterpret_cast<ToDos>(WineCall("wine_get_dos_file_name"));
+    wchar_t* dos = toDos ? toDos(tool) : nullptr;
+    if (!dos) return false;
+    std::string exe;
+    for (const wchar_t* c = dos; *c; ++c) exe += static_cast<char>(*c);
+    ::HeapFree(::GetProcessHeap(), 0, dos);
+    std::string commandLine = "\"" + exe + "\"";
+    for (const auto& a : args) commandLine += " \"" + a + "\"";
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    if (!::CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                          &info))
+        return false;
+    if (info.hThread) ::CloseHandle(info.hThread);
+    if (info.hProcess) ::CloseHandle(info.hProcess);
+    return true;
+}
+
+bool Within(DWORD timeoutMs, const std::function<bool()>& done)
+{
+    for (const DWORD start = ::GetTickCount(); !done(); ::Sleep(10))
+        if (::GetTickCount() - start > timeoutMs) return done();
+    return true;
+}
+
+bool Present(const std::string& path)
+{
+    return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+}  // namespace
+
+bool MakeUnixSymlink(const std::string& link, const std::string& target)
+{
+    const std::size_t cut = link.find_last_of('\\');
+    if (cut == std::string::npos || !Present(target)) return false;
+    const std::string unixTarget = UnixPath(target), unixFolder = UnixPath(link.substr(0, cut));
+    if (unixTarget.empty() || unixFolder.empty()) return false;
+    return StartUnixTool("/bin/ln", {"-s", unixTarget, unixFolder + "/" + link.substr(cut + 1)}) &&
+           Within(5000, [&] { return Present(link); });
+}
+
+bool RemoveFromUnix(const std::string& path)
+{
+    char temp[MAX_PATH + 1] = {};
+    const DWORD n = ::GetTempPathA(MAX_PATH, temp);
+    const std::string below(temp, n);
+    if (n == 0 || path.size() <= below.size() || ::CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, path.c_str(),
+                                                                   static_cast<int>(below.size()), below.c_str(),
+                                                                   static_cast<int>(below.size())) != CSTR_EQUAL ||
+        path.find("..") != std::string::npos)
+        return false;
+    const std::string unix = UnixPath(path);
+    return !unix.empty() && StartUnixTool("/bin/rm", {"-rf", unix}) && Within(5000, [&] { return !Present(path); });
 }
 
 // ---------------------------------------------------------------- holding a file

@@ -38,6 +38,14 @@ bool PathIsDirectory(const std::string& path);
 std::string ThisExecutable();
 std::string UniqueName(const std::string& tag);  // tag + process id + counter
 
+// A Unix symbolic link, made by the Unix tool: under Wine one that leads to a folder
+// shows as a reparse point, and deleting or renaming a link through Wine reaches
+// what it leads to. `target` must exist; false when the link did not appear.
+bool MakeUnixSymlink(const std::string& link, const std::string& target);
+// Removes a link (or a tree, never following links) the Unix way; only below the
+// temporary folder. False when it is still there.
+bool RemoveFromUnix(const std::string& path);
+
 // Another process (this executable started with --hold) that keeps a file open for
 // reading and shares only reading, so the file can be neither deleted nor renamed.
 class HeldFile {

@@ -246,6 +246,58 @@ std::string Win32FileSystem::FullPath(const std::string& path)
         true);
 }
 
+namespace {
+
+using GetFinalPathFn = DWORD(WINAPI*)(HANDLE, LPSTR, DWORD, DWORD);
+
+// The path the system reached a file or folder by, "" where it cannot tell
+// (before Vista there are no links to files to tell).
+std::string FinalPath(HANDLE handle)
+{
+    static const auto getFinal = reinterpret_cast<GetFinalPathFn>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "GetFinalPathNameByHandleA")));
+    if (!getFinal) return {};
+    char buffer[MAX_PATH * 4] = {};
+    const DWORD n = getFinal(handle, buffer, sizeof buffer, 0 /* FILE_NAME_NORMALIZED | VOLUME_NAME_DOS */);
+    if (n == 0 || n >= sizeof buffer) return {};
+    std::string out(buffer, n);
+    if (out.compare(0, 4, "\\\\?\\") == 0) out.erase(0, 4);
+    while (out.size() > 3 && out.back() == '\\') out.pop_back();
+    return out;
+}
+
+bool SameText(const std::string& a, const std::string& b)
+{
+    return a.size() == b.size() && ::CompareStringA(LOCALE_SYSTEM_DEFAULT, NORM_IGNORECASE, a.data(),
+                                                    static_cast<int>(a.size()), b.data(),
+                                                    static_cast<int>(b.size())) == CSTR_EQUAL;
+}
+
+// A file reached through a link lies elsewhere than its folder and name say. Wine
+// shows a Unix link to a file with no reparse attribute, and deleting or renaming
+// it acts on what it leads to, so this is the one way to tell it there.
+bool ReachedThroughLink(HANDLE handle, const std::string& fullPath)
+{
+    const std::string final = FinalPath(handle);
+    const auto cut = fullPath.find_last_of('\\');
+    if (final.empty() || cut == std::string::npos || cut + 1 >= fullPath.size()) return false;
+    const std::string folder = fullPath.substr(0, cut == 2 ? 3 : cut);
+    UniqueFile parent(::CreateFileA(folder.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!parent) return false;
+    std::string expected = FinalPath(parent.get());
+    if (expected.empty()) return false;
+    if (expected.back() != '\\') expected += '\\';
+    expected += fullPath.substr(cut + 1);
+    // A short name in the path would differ from the long final one: ask for the long.
+    char longName[MAX_PATH * 4] = {};
+    const DWORD n = ::GetLongPathNameA(expected.c_str(), longName, sizeof longName);
+    if (n > 0 && n < sizeof longName) expected.assign(longName, n);
+    return !SameText(final, expected);
+}
+
+}  // namespace
+
 FileFacts Win32FileSystem::Facts(const std::string& path)
 {
     FileFacts facts;
@@ -272,6 +324,7 @@ FileFacts Win32FileSystem::Facts(const std::string& path)
     facts.volume = info.dwVolumeSerialNumber;
     facts.index = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
     const std::string full = FullPath(path);
+    if (!facts.reparsePoint && !full.empty()) facts.reparsePoint = ReachedThroughLink(file.get(), full);
     if (full.size() >= 3 && full[1] == ':' && full[2] == '\\') {
         const UINT type = ::GetDriveTypeA(full.substr(0, 3).c_str());
         facts.local = type == DRIVE_FIXED || type == DRIVE_REMOVABLE || type == DRIVE_RAMDISK || type == DRIVE_CDROM;
