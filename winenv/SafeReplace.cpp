@@ -33,11 +33,15 @@ void Clear(IFileSystem& fs, const std::string& path)
 
 bool CopyWhole(IFileSystem& fs, const std::string& from, const std::string& to)
 {
-    Clear(fs, to);
     bool whole = false;
     {
         auto in = fs.OpenRead(from);
         auto out = in ? fs.OpenWrite(to, OpenMode::CreateTruncate) : nullptr;
+        // A stale copy of the program's own that will not be written over (read-only).
+        if (in && !out) {
+            Clear(fs, to);
+            out = fs.OpenWrite(to, OpenMode::CreateTruncate);
+        }
         if (out) {
             std::vector<char> buffer(kCopyChunk);
             std::uint64_t copied = 0;
@@ -82,13 +86,14 @@ bool WriteWhole(IFileSystem& fs, const std::string& to, const std::string& text)
 
 ReplaceOutcome ReplaceWhole(IFileSystem& fs, bool nt, const std::string& fresh, const std::string& target)
 {
+    // The one-step replacement refuses a read-only or busy target by itself.
+    if (nt) {
+        if (fs.Replace(fresh, target)) return ReplaceOutcome::Replaced;
+        return fs.FileExists(target) ? ReplaceOutcome::TargetBusy : ReplaceOutcome::Failed;
+    }
     const bool targetExists = fs.FileExists(target);
     // A read-only file could not be deleted either: it stays, as a deletion would leave it.
     if (targetExists && fs.IsReadOnly(target)) return ReplaceOutcome::TargetBusy;
-    if (nt) {
-        if (fs.Replace(fresh, target)) return ReplaceOutcome::Replaced;
-        return targetExists ? ReplaceOutcome::TargetBusy : ReplaceOutcome::Failed;
-    }
 
     const std::string copy = target + kNewSuffix;
     const bool renamed = fresh != copy;

@@ -1,6 +1,8 @@
 #include "winenv/win32/Win32FileSystem.h"
 
 #include <algorithm>
+#include <cctype>
+#include <map>
 #include <limits>
 
 #include "winenv/PendingRenameList.h"
@@ -250,7 +252,7 @@ namespace {
 
 using GetFinalPathFn = DWORD(WINAPI*)(HANDLE, LPSTR, DWORD, DWORD);
 
-// The path the system reached a file or folder by, "" where it cannot tell
+// The path the system reached a file or folder by; "" where it cannot tell
 // (before Vista there are no links to files to tell).
 std::string FinalPath(HANDLE handle)
 {
@@ -261,8 +263,7 @@ std::string FinalPath(HANDLE handle)
     const DWORD n = getFinal(handle, buffer, sizeof buffer, 0 /* FILE_NAME_NORMALIZED | VOLUME_NAME_DOS */);
     if (n == 0 || n >= sizeof buffer) return {};
     std::string out(buffer, n);
-    if (out.compare(0, 4, "\\\\?\\") == 0) out.erase(0, 4);
-    while (out.size() > 3 && out.back() == '\\') out.pop_back();
+    while (out.size() > 1 && out.back() == '\\') out.pop_back();
     return out;
 }
 
@@ -275,25 +276,41 @@ bool SameText(const std::string& a, const std::string& b)
 
 // A file reached through a link lies elsewhere than its folder and name say. Wine
 // shows a Unix link to a file with no reparse attribute, and deleting or renaming
-// it acts on what it leads to, so this is the one way to tell it there.
-bool ReachedThroughLink(HANDLE handle, const std::string& fullPath)
+// it acts on what it leads to, so this is the one way to tell it there. A link to
+// a folder carries the attribute everywhere. The folders' own final paths are
+// kept: the run asks about many files of one folder, and each look costs.
+bool ReachedThroughLink(HANDLE handle, const std::string& fullPath, std::map<std::string, std::string>& folders)
 {
     const std::string final = FinalPath(handle);
     const auto cut = fullPath.find_last_of('\\');
     if (final.empty() || cut == std::string::npos || cut + 1 >= fullPath.size()) return false;
     const std::string folder = fullPath.substr(0, cut == 2 ? 3 : cut);
-    UniqueFile parent(::CreateFileA(folder.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    if (!parent) return false;
-    std::string expected = FinalPath(parent.get());
-    if (expected.empty()) return false;
-    if (expected.back() != '\\') expected += '\\';
-    expected += fullPath.substr(cut + 1);
-    // A short name in the path would differ from the long final one: ask for the long.
-    char longName[MAX_PATH * 4] = {};
-    const DWORD n = ::GetLongPathNameA(expected.c_str(), longName, sizeof longName);
-    if (n > 0 && n < sizeof longName) expected.assign(longName, n);
-    return !SameText(final, expected);
+    auto known = folders.find(folder);
+    if (known == folders.end()) {
+        UniqueFile parent(::CreateFileA(folder.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+        if (!parent) return false;
+        known = folders.emplace(folder, FinalPath(parent.get())).first;
+    }
+    if (known->second.empty()) return false;
+    // A name given short would differ from the long final one too: refused all the
+    // same, which costs nothing here, since the program names its files in full.
+    return !SameText(final, known->second + (known->second.back() == '\\' ? "" : "\\") + fullPath.substr(cut + 1));
+}
+
+bool LocalDrive(char letter)
+{
+    // Asked once per drive: the question is slow and the answer does not change.
+    static std::map<char, bool> known;
+    const char key = static_cast<char>(std::toupper(static_cast<unsigned char>(letter)));
+    auto it = known.find(key);
+    if (it == known.end()) {
+        const char root[] = {key, ':', '\\', '\0'};
+        const UINT type = ::GetDriveTypeA(root);
+        it = known.emplace(key, type == DRIVE_FIXED || type == DRIVE_REMOVABLE || type == DRIVE_RAMDISK ||
+                                    type == DRIVE_CDROM).first;
+    }
+    return it->second;
 }
 
 }  // namespace
@@ -324,11 +341,9 @@ FileFacts Win32FileSystem::Facts(const std::string& path)
     facts.volume = info.dwVolumeSerialNumber;
     facts.index = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
     const std::string full = FullPath(path);
-    if (!facts.reparsePoint && !full.empty()) facts.reparsePoint = ReachedThroughLink(file.get(), full);
-    if (full.size() >= 3 && full[1] == ':' && full[2] == '\\') {
-        const UINT type = ::GetDriveTypeA(full.substr(0, 3).c_str());
-        facts.local = type == DRIVE_FIXED || type == DRIVE_REMOVABLE || type == DRIVE_RAMDISK || type == DRIVE_CDROM;
-    }
+    if (!facts.reparsePoint && !facts.folder && !full.empty())
+        facts.reparsePoint = ReachedThroughLink(file.get(), full, finalFolders_);
+    facts.local = full.size() >= 3 && full[1] == ':' && full[2] == '\\' && LocalDrive(full[0]);
     return facts;
 }
 

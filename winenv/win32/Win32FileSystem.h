@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -43,6 +44,7 @@ private:
     bool ReadOnlyRefused(const std::string& path);
     std::string RecordingPathQuery(const std::function<std::uint32_t(std::uint32_t, char*)>& query, bool mayGrow);
     std::uint32_t lastError_ = 0;
+    std::map<std::string, std::string> finalFolders_;  // folder -> its final path, once looked at
 };
 
 namespace win32detail {
