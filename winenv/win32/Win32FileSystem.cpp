@@ -214,11 +214,11 @@ std::unique_ptr<IWriteStream> Win32FileSystem::OpenWrite(const std::string& path
 std::optional<std::vector<std::string>> Win32FileSystem::FindFiles(const std::string& folder,
                                                                    const std::string& pattern)
 {
-    std::string spec = folder;
-    if (!spec.empty() && spec.back() != '\\') spec += '\\';
-    spec += pattern;
+    std::string wildcard = folder;
+    if (!wildcard.empty() && wildcard.back() != '\\') wildcard += '\\';
+    wildcard += pattern;
     WIN32_FIND_DATAA found{};
-    const HANDLE search = ::FindFirstFileA(spec.c_str(), &found);
+    const HANDLE search = ::FindFirstFileA(wildcard.c_str(), &found);
     if (search == INVALID_HANDLE_VALUE) {
         const DWORD error = ::GetLastError();
         if (error == ERROR_FILE_NOT_FOUND || error == ERROR_NO_MORE_FILES) return std::vector<std::string>{};
