@@ -264,8 +264,7 @@ void TMainForm::DoCopy(const std::string& destinationFolder, const std::string& 
     }
     // On NT this also replaces, in one step, a copy that waits for the restart, so
     // that its pending entry now brings in this one.
-    const bool copied = state_.IsNTPlatform ? fs_.Replace(part, copy) : MoveOver(part, copy);
-    if (!copied) {
+    if (!RenameOver(fs_, state_.IsNTPlatform, part, copy)) {
         fs_.Delete(part);
         ShowUnableToMove(destinationFolder, fileName);
         return;
@@ -319,12 +318,6 @@ void TMainForm::ShowUnableToMove(const std::string& destinationFolder, const std
                        "Unable to move " + fileName + " from " + state_.StagingDir + " to " + destinationFolder +
                            ". You should manually move this file to complete the Update installation.",
                        kMbIconHand | kMbOk);
-}
-
-bool TMainForm::MoveOver(const std::string& from, const std::string& to)
-{
-    if (fs_.FileExists(to)) fs_.Delete(to);
-    return fs_.Move(from, to);
 }
 
 void TMainForm::RemoveStaged(const std::string& source)

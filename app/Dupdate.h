@@ -71,7 +71,6 @@ private:
     void ShowInstallDirNotFound();
     void ShowUnableToMove(const std::string& destinationFolder, const std::string& fileName);
     void LogDeferred(const std::string& fileName);
-    bool MoveOver(const std::string& from, const std::string& to);
     void RemoveStaged(const std::string& source);
 
     // Puts right what a run that was killed or lost its power left half done.

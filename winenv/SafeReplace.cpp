@@ -84,6 +84,13 @@ bool WriteWhole(IFileSystem& fs, const std::string& to, const std::string& text)
     return whole;
 }
 
+bool RenameOver(IFileSystem& fs, bool nt, const std::string& from, const std::string& to)
+{
+    if (nt) return fs.Replace(from, to);
+    Clear(fs, to);
+    return fs.Move(from, to);
+}
+
 ReplaceOutcome ReplaceWhole(IFileSystem& fs, bool nt, const std::string& fresh, const std::string& target)
 {
     // The one-step replacement refuses a read-only or busy target by itself.
@@ -97,10 +104,7 @@ ReplaceOutcome ReplaceWhole(IFileSystem& fs, bool nt, const std::string& fresh, 
 
     const std::string copy = target + kNewSuffix;
     const bool renamed = fresh != copy;
-    if (renamed) {
-        Clear(fs, copy);
-        if (!fs.Move(fresh, copy)) return ReplaceOutcome::Failed;
-    }
+    if (renamed && !RenameOver(fs, false, fresh, copy)) return ReplaceOutcome::Failed;
     if (targetExists && !fs.Delete(target)) {
         if (renamed) fs.Move(copy, fresh);
         return ReplaceOutcome::TargetBusy;

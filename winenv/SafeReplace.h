@@ -29,6 +29,10 @@ bool CopyWhole(IFileSystem& fs, const std::string& from, const std::string& to);
 // under `to`, when it did not all reach the file.
 bool WriteWhole(IFileSystem& fs, const std::string& to, const std::string& text);
 
+// Renames `from` to `to`, putting aside a stale file of the program's own there: on
+// NT in one step, elsewhere by deleting it first.
+bool RenameOver(IFileSystem& fs, bool nt, const std::string& from, const std::string& to);
+
 enum class ReplaceOutcome {
     Replaced,    // `fresh` now stands under the target's name; the old file is gone
     TargetBusy,  // the old file is read-only or could not be taken away: nothing changed

@@ -287,6 +287,13 @@ std::vector<std::string> FilesIn(const std::string& dir)
     return out;
 }
 
+std::vector<std::pair<std::string, std::string>> FolderSnapshot(const std::string& dir)
+{
+    std::vector<std::pair<std::string, std::string>> out;
+    for (const auto& n : FilesIn(dir)) out.emplace_back(n, ReadFileBytes(dir + "\\" + n).value_or("?"));
+    return out;
+}
+
 std::vector<std::string> OwnFilesIn(const std::string& dir)
 {
     // Listed by the mark alone: cheap enough to be polled while a run places files.

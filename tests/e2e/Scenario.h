@@ -15,6 +15,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "DialogBot.h"
@@ -32,6 +33,8 @@ void RemoveTree(const std::string& path);
 // Names of the files (not folders) in a folder, in lower case (names are
 // case-blind) and sorted.
 std::vector<std::string> FilesIn(const std::string& dir);
+// Each file of a folder with its bytes, to tell that a run left the folder as it was.
+std::vector<std::pair<std::string, std::string>> FolderSnapshot(const std::string& dir);
 // Those of FilesIn that carry the updater's own ".dupd-" mark: copies it left behind.
 std::vector<std::string> OwnFilesIn(const std::string& dir);
 std::string ShortPath(const std::string& path);
@@ -83,6 +86,9 @@ public:
 };
 
 // ---------------------------------------------------------------- sample contents
+
+// A small package: the main file, a list, the reference list and a special file.
+inline const std::vector<std::string> kPackage = {"Qlm_list.dta", "Qlmlist2.dta", "Reflist.dta", "epack.dta"};
 
 // reflist.dta of an installed database: the scrambled version line, then more data.
 std::string ReflistWithVersion(const std::string& version);

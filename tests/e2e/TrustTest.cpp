@@ -10,7 +10,6 @@
 namespace e2e {
 namespace {
 
-const std::vector<std::string> kPackage = {"Qlm_list.dta", "Qlmlist2.dta", "Reflist.dta", "epack.dta"};
 const std::string kEarlierLog = "[01/02/2020 10:00:00] an earlier run\r\n" + kDashLine + "\r\n\r\n";
 
 class Trust : public ::testing::Test {
@@ -33,12 +32,6 @@ protected:
         s.CreateLogFolder();
     }
 
-    static std::vector<std::pair<std::string, std::string>> Snapshot(const std::string& folder)
-    {
-        std::vector<std::pair<std::string, std::string>> out;
-        for (const auto& n : FilesIn(folder)) out.emplace_back(n, ReadFileBytes(folder + "\\" + n).value_or("?"));
-        return out;
-    }
 };
 
 class TrustAfterRestart : public Trust {};
@@ -116,16 +109,16 @@ TEST_F(Trust, LinkedStagingFolderCountsAsNoPackage)
             ASSERT_TRUE(MakeUnixSymlink(parent, elsewhere));
         }
         ASSERT_TRUE(FileExists(s.Staged("Qlm_list.dta"))) << "the link leads to a package";
-        const auto installBefore = Snapshot(s.install);
-        const auto elsewhereBefore = Snapshot(elsewhere + "\\Dbinst");
+        const auto installBefore = FolderSnapshot(s.install);
+        const auto elsewhereBefore = FolderSnapshot(elsewhere + "\\Dbinst");
 
         const RunOutcome run = s.Run();
 
         EXPECT_RUN_ENDED(run);
         ASSERT_EQ(run.dialogs.size(), 1u) << Describe(run);
         ExpectComponentMessage(run.dialogs[0], kErrorTitle, "Database Update is corrupt", kCorruptContent);
-        EXPECT_EQ(Snapshot(s.install), installBefore);
-        EXPECT_EQ(Snapshot(elsewhere + "\\Dbinst"), elsewhereBefore);
+        EXPECT_EQ(FolderSnapshot(s.install), installBefore);
+        EXPECT_EQ(FolderSnapshot(elsewhere + "\\Dbinst"), elsewhereBefore);
         EXPECT_TRUE(FileExists(s.Staged("Qlm_list.dta"))) << "the link stays as it was";
         EXPECT_FALSE(s.Log().has_value());
     }
@@ -233,7 +226,7 @@ TEST_F(Trust, UntrustedAppPathIsNoInstallationDirectory)
             WriteFileBytes(extra, ExtraWithExpiry("6930"));
             WriteFileBytes(half, "half a copy\r\n");
         }
-        const auto installBefore = Snapshot(s.install);
+        const auto installBefore = FolderSnapshot(s.install);
 
         const RunOutcome run = s.Run();
 
@@ -242,7 +235,7 @@ TEST_F(Trust, UntrustedAppPathIsNoInstallationDirectory)
         ExpectComponentMessage(run.dialogs[0], kErrorTitle, "Unable to locate installation directory",
                                kNoInstallDirContent);
         EXPECT_EQ(s.StagingFiles(), std::vector<std::string>{"readme.txt"});
-        EXPECT_EQ(Snapshot(s.install), installBefore);
+        EXPECT_EQ(FolderSnapshot(s.install), installBefore);
         EXPECT_FALSE(s.Log().has_value());
         if (!c.planted.empty()) {
             EXPECT_EQ(ReadFileBytes(extra), ExtraWithExpiry("6930"));

@@ -25,22 +25,15 @@ protected:
 
     // The installation folder's file names and contents, to prove a refused run
     // left it alone.
-    static std::vector<std::pair<std::string, std::string>> Snapshot(const Scenario& s)
-    {
-        std::vector<std::pair<std::string, std::string>> out;
-        for (const auto& n : s.InstallFiles()) out.emplace_back(n, ReadFileBytes(s.Installed(n)).value_or("?"));
-        return out;
-    }
 };
 
-const std::vector<std::string> kPackage = {"Qlm_list.dta", "Qlmlist2.dta", "Reflist.dta", "epack.dta"};
 
 TEST_F(UpdateRun, PackageWithoutMainFileIsRefusedAndLeftAlone)
 {
     Scenario s(TestName());
     InstallProduct(s);
     s.Stage({"Qlmlist2.dta", "Reflist.dta", "epack.dta"});
-    const auto before = Snapshot(s);
+    const auto before = FolderSnapshot(s.install);
 
     const RunOutcome run = s.Run();
 
@@ -48,7 +41,7 @@ TEST_F(UpdateRun, PackageWithoutMainFileIsRefusedAndLeftAlone)
     ASSERT_EQ(run.dialogs.size(), 1u) << Describe(run);
     ExpectComponentMessage(run.dialogs[0], kErrorTitle, "Database Update is corrupt", kCorruptContent);
     EXPECT_EQ(s.StagingFiles(), (std::vector<std::string>{"epack.dta", "qlmlist2.dta", "reflist.dta"}));
-    EXPECT_EQ(Snapshot(s), before);
+    EXPECT_EQ(FolderSnapshot(s.install), before);
     EXPECT_FALSE(s.Log().has_value());
 }
 
@@ -71,7 +64,7 @@ TEST_F(UpdateRun, UnreadableInstallationDirectoryDeletesThePackage)
         s.Stage(kPackage);
         s.Stage({"Qlmlist50.dta", "qmweb.dta"});
         s.Stage("readme.txt", "not part of the database\r\n");
-        const auto before = Snapshot(s);
+        const auto before = FolderSnapshot(s.install);
 
         const RunOutcome run = s.Run();
 
@@ -80,7 +73,7 @@ TEST_F(UpdateRun, UnreadableInstallationDirectoryDeletesThePackage)
         ExpectComponentMessage(run.dialogs[0], kErrorTitle, "Unable to locate installation directory",
                                kNoInstallDirContent);
         EXPECT_EQ(s.StagingFiles(), std::vector<std::string>{"readme.txt"});
-        EXPECT_EQ(Snapshot(s), before);
+        EXPECT_EQ(FolderSnapshot(s.install), before);
         EXPECT_FALSE(s.Log().has_value());
     }
 }
@@ -106,7 +99,7 @@ TEST_F(UpdateRun, EmptyAppPathKeepsThePackageForCopyingByHand)
     InstallProduct(s);
     s.RegisterProduct("");
     s.Stage(kPackage);
-    const auto before = Snapshot(s);
+    const auto before = FolderSnapshot(s.install);
 
     const RunOutcome run = s.Run();
 
@@ -118,7 +111,7 @@ TEST_F(UpdateRun, EmptyAppPathKeepsThePackageForCopyingByHand)
     EXPECT_TRUE(d.HasText(ManualCopyContent(s.staging))) << Describe(run);
     EXPECT_EQ(d.pressed, IDOK);
     EXPECT_EQ(s.StagingFiles(), (std::vector<std::string>{"epack.dta", "qlm_list.dta", "qlmlist2.dta", "reflist.dta"}));
-    EXPECT_EQ(Snapshot(s), before);
+    EXPECT_EQ(FolderSnapshot(s.install), before);
     EXPECT_FALSE(s.Log().has_value());
 }
 
@@ -145,7 +138,7 @@ TEST_F(UpdateRun, UpdateOlderThanTheInstalledDatabaseIsRefused)
     InstallProduct(s);
     s.InstallVersion("6936");
     s.Stage(kPackage);
-    const auto before = Snapshot(s);
+    const auto before = FolderSnapshot(s.install);
 
     const RunOutcome run = s.Run();
 
@@ -153,7 +146,7 @@ TEST_F(UpdateRun, UpdateOlderThanTheInstalledDatabaseIsRefused)
     ASSERT_EQ(run.dialogs.size(), 1u) << Describe(run);
     ExpectComponentMessage(run.dialogs[0], kErrorTitle, "Update is too old", kTooOldContent);
     EXPECT_FALSE(DirExists(s.staging));
-    EXPECT_EQ(Snapshot(s), before);
+    EXPECT_EQ(FolderSnapshot(s.install), before);
     EXPECT_FALSE(s.Log().has_value());
 }
 
@@ -164,7 +157,7 @@ TEST_F(UpdateRun, SameVersionDeclinedThrowsThePackageAwayAndLogsNothing)
     s.InstallVersion("6935");
     s.InstallExtra(1, "6930");
     s.Stage(kPackage);
-    const auto before = Snapshot(s);
+    const auto before = FolderSnapshot(s.install);
 
     const RunOutcome run = s.Run(IDNO);
 
@@ -176,7 +169,7 @@ TEST_F(UpdateRun, SameVersionDeclinedThrowsThePackageAwayAndLogsNothing)
     EXPECT_NE(std::find(buttons.begin(), buttons.end(), IDNO), buttons.end()) << Describe(run);
     ExpectComponentMessage(run.dialogs[1], kInformationTitle, "Update Aborted", "The Database Update has been aborted.");
     EXPECT_FALSE(DirExists(s.staging));
-    EXPECT_EQ(Snapshot(s), before) << "nothing copied, no extra deleted";
+    EXPECT_EQ(FolderSnapshot(s.install), before) << "nothing copied, no extra deleted";
     EXPECT_FALSE(s.Log().has_value());
     EXPECT_FALSE(FileExists(s.logDir + "\\UPDLOG.TMP"));
 }
