@@ -10,7 +10,11 @@ add_library(dupd_win32 STATIC ${DUPD_WIN32_SOURCES})
 target_link_libraries(dupd_win32 PUBLIC dupd_core ${DUPD_WIN32_LIBS})
 target_compile_options(dupd_win32 PRIVATE -Wall -Wextra)
 
-add_executable(dupd WIN32 app/win32/dupd.cpp app/win32/dupd.rc)
+# The emulated task dialog's pictures, drawn by a tool of the project at build
+# time; every program that can show that dialog embeds them (DUPD_TD_RESOURCES).
+include(${CMAKE_SOURCE_DIR}/cmake/td_bitmaps.cmake)
+
+add_executable(dupd WIN32 app/win32/dupd.cpp app/win32/dupd.rc ${DUPD_TD_RESOURCES})
 target_link_libraries(dupd PRIVATE dupd_win32)
 set_target_properties(dupd PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 
@@ -21,7 +25,8 @@ add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM
 
 file(GLOB DUPD_WIN_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/win/*.cpp)
 if(DUPD_WIN_TESTS)
-  add_executable(dupd_win_tests ${DUPD_WIN_TESTS} ${CMAKE_SOURCE_DIR}/tests/win/win_tests_pictures.rc)
+  add_executable(dupd_win_tests ${DUPD_WIN_TESTS} ${CMAKE_SOURCE_DIR}/tests/win/win_tests_pictures.rc
+                 ${DUPD_TD_RESOURCES})
   target_link_libraries(dupd_win_tests PRIVATE dupd_win32 gtest gmock)
   target_include_directories(dupd_win_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests/win)
   add_test(NAME win_adapters COMMAND dupd_win_tests)
@@ -39,6 +44,15 @@ endif()
 file(GLOB DUPD_WIN_TOOLS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tools/win32/*.cpp)
 foreach(src ${DUPD_WIN_TOOLS})
   get_filename_component(name ${src} NAME_WE)
-  add_executable(${name} ${src})
+  add_executable(${name} ${src} ${DUPD_TD_RESOURCES})
   target_link_libraries(${name} PRIVATE dupd_win32)
+  # A tool's resource script beside it (TOOL.rc) is compiled in.
+  string(REGEX REPLACE "\\.cpp$" ".rc" rc ${src})
+  if(EXISTS ${rc})
+    target_sources(${name} PRIVATE ${rc})
+  endif()
 endforeach()
+# The floor of the update benchmark starts as the updater does: a GUI program.
+if(TARGET gui_floor)
+  set_target_properties(gui_floor PROPERTIES WIN32_EXECUTABLE ON)
+endif()
