@@ -47,13 +47,16 @@ struct TFontState {
 
 // The system text call's flags the engine uses (same values as the platform's).
 namespace dt {
+inline constexpr unsigned kVCenter = 0x0004;
 inline constexpr unsigned kBottom = 0x0008;
+inline constexpr unsigned kWordBreak = 0x0010;
 inline constexpr unsigned kSingleLine = 0x0020;
 inline constexpr unsigned kExpandTabs = 0x0040;
 inline constexpr unsigned kExternalLeading = 0x0200;
 inline constexpr unsigned kCalcRect = 0x0400;
 inline constexpr unsigned kNoPrefix = 0x0800;
 inline constexpr unsigned kEndEllipsis = 0x8000;
+inline constexpr unsigned kRtlReading = 0x20000;
 }  // namespace dt
 
 class TCanvas;

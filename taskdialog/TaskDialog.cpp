@@ -1,6 +1,10 @@
 #include "taskdialog/TaskDialog.h"
 
+#include <memory>
+
+#include "taskdialog/DialogControls.h"
 #include "taskdialog/TaskDialogPlatform.h"
+#include "taskdialog/TaskMessageForm.h"
 
 namespace dupd {
 
@@ -99,6 +103,47 @@ std::string ExpandLineBreaks(const std::string& text)
 
 TTaskDialogEx::TTaskDialogEx(ITaskDialogPlatform& platform) : platform_(platform) {}
 
+TTaskDialogEx::~TTaskDialogEx() = default;
+
+void TTaskDialogEx::HyperlinkClicked(const std::string& href)
+{
+    if (OnDialogHyperlinkClick)
+        OnDialogHyperlinkClick(*this, href);
+    else if (href.find("://") != std::string::npos)
+        platform_.OpenLink(0, kLinkProgram, href);
+}
+
+TControl* TTaskDialogEx::CreateDialogButton(TTaskMessageForm& owner)
+{
+    return &owner.Adopt(std::make_unique<TButton>());
+}
+
+void TTaskDialogEx::SetDialogButtonCaption(TControl& control, const std::string& text)
+{
+    if (auto* button = dynamic_cast<TButton*>(&control)) button->Caption = text;
+}
+
+void TTaskDialogEx::SetDialogButtonCancel(TControl& control, bool value)
+{
+    if (auto* button = dynamic_cast<TButton*>(&control)) button->Cancel = value;
+}
+
+void TTaskDialogEx::SetDialogButtonDefault(TControl& control, bool value)
+{
+    if (auto* button = dynamic_cast<TButton*>(&control)) button->Default = value;
+}
+
+void TTaskDialogEx::SetDialogButtonResult(TControl& control, int value)
+{
+    if (auto* button = dynamic_cast<TButton*>(&control)) button->ModalResult = value;
+}
+
+int TTaskDialogEx::GetDialogButtonResult(const TControl& control)
+{
+    const auto* button = dynamic_cast<const TButton*>(&control);
+    return button ? button->ModalResult : 0;
+}
+
 std::string TTaskDialogEx::Version() const
 {
     return std::to_string(kVersionMajor) + "." + std::to_string(kVersionMinor) + "." +
@@ -110,6 +155,7 @@ void TTaskDialogEx::SetDialogText(std::string& field, const std::string& value, 
     if (field == value) return;
     field = value;
     if (dialogHandle_ != 0) platform_.UpdateElementText(dialogHandle_, element, value);
+    if (messageForm_ != nullptr) messageForm_->UpdateTexts();
 }
 
 int TTaskDialogEx::Execute()
@@ -192,10 +238,7 @@ int TTaskDialogEx::HandleNotification(unsigned notification, std::uintptr_t wind
     }
 
     case td::kHyperlinkClicked:
-        if (OnDialogHyperlinkClick)
-            OnDialogHyperlinkClick(*this, hrefAnsi);
-        else if (hrefAnsi.find("://") != std::string::npos)
-            platform_.OpenLink(0, kLinkProgram, hrefAnsi);
+        HyperlinkClicked(hrefAnsi);
         return 0;
 
     case td::kTimer:

@@ -17,6 +17,8 @@
 namespace dupd {
 
 class ITaskDialogPlatform;
+class TControl;
+class TTaskMessageForm;
 
 // ---------------------------------------------------------------- enumerations
 
@@ -181,6 +183,7 @@ public:
     static constexpr const char* kLinkProgram = "iexplore.exe";
 
     explicit TTaskDialogEx(ITaskDialogPlatform& platform);
+    virtual ~TTaskDialogEx();
     TTaskDialogEx(const TTaskDialogEx&) = delete;
     TTaskDialogEx& operator=(const TTaskDialogEx&) = delete;
 
@@ -194,6 +197,20 @@ public:
     // dialog expects (1 keeps it open after a button click).
     int HandleNotification(unsigned notification, std::uintptr_t window, std::uintptr_t wParam,
                            const std::string& hrefAnsi);
+
+    // A clicked link: raised as OnDialogHyperlinkClick when a handler is assigned,
+    // else opened when it holds "://".
+    void HyperlinkClicked(const std::string& href);
+
+    // ---- the emulated dialog's push buttons, made and configured only through
+    // these, so that a descendant can use a button class of its own. The setters
+    // and the getter act on TButton records and ignore other controls.
+    virtual TControl* CreateDialogButton(TTaskMessageForm& owner);
+    virtual void SetDialogButtonCaption(TControl& control, const std::string& text);
+    virtual void SetDialogButtonCancel(TControl& control, bool value);
+    virtual void SetDialogButtonDefault(TControl& control, bool value);
+    virtual void SetDialogButtonResult(TControl& control, int value);
+    virtual int GetDialogButtonResult(const TControl& control);
 
     // ---- published properties
     const std::string& Title() const { return title_; }
@@ -260,6 +277,9 @@ public:
     void SetParentWindow(std::uintptr_t v) { parentWindow_ = v; }
     // The open native dialog's window; 0 while none is open.
     std::uintptr_t DialogHandle() const { return dialogHandle_; }
+    // The open emulated dialog; null while none is open.
+    TTaskMessageForm* MessageForm() const { return messageForm_; }
+    void SetMessageForm(TTaskMessageForm* form) { messageForm_ = form; }
 
     // ---- events
     TNotifyEvent OnDialogCreated;
@@ -304,6 +324,7 @@ private:
     bool verificationChecked_ = false;
     std::uintptr_t parentWindow_ = 0;
     std::uintptr_t dialogHandle_ = 0;
+    TTaskMessageForm* messageForm_ = nullptr;
     int progressPos_ = 0;  // what the progress handler last reported
 };
 

@@ -5,9 +5,13 @@
 // font size + 5 px high (8 pt -> 13); "Symbol" is measured like any other font.
 // Text calls follow the system text call: without dt::kNoPrefix "&&" shows one
 // "&" and a single "&" is not shown (it underlines the next character); with
-// dt::kCalcRect nothing is drawn and the rectangle is fitted to the text.
+// dt::kCalcRect nothing is drawn and the rectangle is fitted to the text. With
+// dt::kWordBreak (and not dt::kSingleLine) the text breaks at CR, LF and CR LF and
+// wraps at spaces to the rectangle's width (a longer word stays whole on its own
+// line): the height is lines x line height, the fitted width the widest line.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <map>
@@ -128,8 +132,14 @@ public:
     int DrawText(const std::string& text, TRect& rect, unsigned flags) override
     {
         const std::string shown = (flags & dt::kNoPrefix) ? text : WithoutPrefixes(text);
-        const int width = WidthOf(shown);
-        const int height = text.empty() ? 0 : LineHeight();
+        int width = WidthOf(shown);
+        int height = text.empty() ? 0 : LineHeight();
+        if ((flags & dt::kWordBreak) && !(flags & dt::kSingleLine) && !text.empty()) {
+            const std::vector<std::string> lines = WrappedLines(shown, rect.Right - rect.Left);
+            width = 0;
+            for (const auto& line : lines) width = std::max(width, WidthOf(line));
+            height = static_cast<int>(lines.size()) * LineHeight();
+        }
         TCanvasCall call = Snapshot((flags & dt::kCalcRect) ? TCanvasCall::kMeasure : TCanvasCall::kText);
         call.Text = text;
         call.Shown = shown;
@@ -245,6 +255,40 @@ public:
             out += text[i];
         }
         return out;
+    }
+
+    // The lines a word-breaking text call lays out within `width` pixels.
+    std::vector<std::string> WrappedLines(const std::string& shown, int width) const
+    {
+        std::vector<std::string> lines;
+        std::size_t start = 0;
+        while (true) {
+            std::size_t end = shown.find_first_of("\r\n", start);
+            const std::string paragraph = shown.substr(start, end == std::string::npos ? std::string::npos : end - start);
+            std::string line;
+            bool first = true;
+            std::size_t at = 0;
+            while (true) {
+                const std::size_t space = paragraph.find(' ', at);
+                const std::string word = paragraph.substr(at, space == std::string::npos ? std::string::npos : space - at);
+                if (first) {
+                    line = word;
+                    first = false;
+                } else if (WidthOf(line + " " + word) <= width) {
+                    line += " " + word;
+                } else {
+                    lines.push_back(line);
+                    line = word;
+                }
+                if (space == std::string::npos) break;
+                at = space + 1;
+            }
+            lines.push_back(line);
+            if (end == std::string::npos) break;
+            if (shown[end] == '\r' && end + 1 < shown.size() && shown[end + 1] == '\n') ++end;
+            start = end + 1;
+        }
+        return lines;
     }
 
     std::vector<TCanvasCall> Of(TCanvasCall::Kind what) const
