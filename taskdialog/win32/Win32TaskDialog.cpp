@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "markup/win32/Win32OpenLink.h"
+#include "taskdialog/TaskMessageForm.h"
+#include "taskdialog/win32/TaskMessageWindow.h"
 #include "winenv/win32/OsVersionQuery.h"
 
 namespace dupd {
@@ -179,6 +181,15 @@ int Win32TaskDialogPlatform::RunNative(TTaskDialogEx& dialog, const NativeTaskDi
     dialog.SetSelectedRadioButton(radio);
     dialog.SetVerificationChecked(verified != FALSE);
     return button;
+}
+
+int Win32TaskDialogPlatform::RunEmulated(TTaskDialogEx& dialog)
+{
+    // The application window owns the dialog unless the component asks for its
+    // parent window instead.
+    const HWND owner = dialog.ApplicationIsParent() ? applicationWindow_ : OwnerFor(dialog.ParentWindow());
+    TaskMessageWindow window(dialog, owner, OnFirstPaint);
+    return ShowTaskMessageForm(dialog, window);
 }
 
 void Win32TaskDialogPlatform::SendToDialog(std::uintptr_t window, unsigned message, std::uintptr_t wParam,

@@ -1,11 +1,12 @@
 // The task-dialog component's way to Windows: version queries, the native task
-// dialog of the common controls (bound at run time), the stand-in for the
-// emulated window, and the shell for links.
+// dialog of the common controls (bound at run time), the emulated window
+// (TaskMessageWindow), and the shell for links.
 #pragma once
 
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "taskdialog/TaskDialog.h"
@@ -31,6 +32,10 @@ public:
                       std::intptr_t lParam) override;
     void UpdateElementText(std::uintptr_t window, int element, const std::string& text) override;
     void OpenLink(std::uintptr_t window, const std::string& program, const std::string& link) override;
+
+    // Called once per emulated dialog, when its window has finished its first
+    // paint (the preview tool's screenshot, the benchmark's clock).
+    std::function<void(HWND dialog)> OnFirstPaint;
 
 private:
     HWND OwnerFor(std::uintptr_t parentWindow) const;

@@ -1,6 +1,7 @@
 // Plays the user in front of a running program: finds its dialogs by their window
-// titles, reads their texts, presses buttons, and can take a picture of each one.
-// Header-only so that the end-to-end tests and the demo's Windows tool share it.
+// titles, reads their texts, presses buttons, types keys, clicks, copies the text
+// of the emulated task dialog, and can take a picture of each one. Header-only so
+// that the end-to-end tests and the demo's Windows tool share it.
 #pragma once
 
 #include <windows.h>
@@ -13,12 +14,56 @@
 
 namespace e2e {
 
+// The window class of the task-dialog component's own (emulated) dialog, its
+// owner-drawn command links and expand control, and the identifier of its
+// instruction label.
+inline const std::string kEmulatedClass = "TTaskMessageForm";
+inline const std::string kOwnerDrawnButtonClass = "TTaskDialogButton";
+inline constexpr int kInstructionId = 303;
+
 struct ChildWindow {
     HWND hwnd = nullptr;
     std::string cls;
     int id = 0;
     std::string text;
     bool visible = false;
+    DWORD style = 0;
+};
+
+struct PushButton {
+    int id = 0;
+    std::string caption;
+    bool isDefault = false;  // BS_DEFPUSHBUTTON: Enter presses it
+    bool tabStop = false;
+};
+
+// What the user does with a dialog. An Answerer that returns a control id presses
+// that button (0 leaves the dialog open), as it always did.
+struct Answer {
+    enum class Action {
+        Press,           // the button `button` (BM_CLICK), 0 = none
+        Click,           // the mouse on the centre of the child `button`
+        Escape,          // the Escape key
+        CloseBox,        // the close box of the title bar
+        AltF4ThenPress,  // Alt+F4, 500 ms to see that it stays open, then Press
+    };
+    // Not explicit: an Answerer's control id is the press of that button.
+    Answer(int buttonId = 0) : button(buttonId) {}
+    static Answer Do(Action a, int buttonId = 0)
+    {
+        Answer r(buttonId);
+        r.action = a;
+        return r;
+    }
+    Answer& CopyingFirst()
+    {
+        copyFirst = true;
+        return *this;
+    }
+
+    Action action = Action::Press;
+    int button = 0;
+    bool copyFirst = false;  // Ctrl+C first, and the clipboard read into SeenDialog::copied
 };
 
 struct SeenDialog {
@@ -26,6 +71,12 @@ struct SeenDialog {
     std::string cls;
     std::vector<ChildWindow> children;
     int pressed = 0;  // control id of the button pressed, 0 when none
+    Answer answer;
+    std::string copied;            // the clipboard's text after Ctrl+C, when the answer asked for it
+    bool openAfterAltF4 = false;   // still shown 500 ms after Alt+F4
+    std::string clickedBy;         // "input", "messages" or "" for the Click answer
+
+    bool Emulated() const { return cls == kEmulatedClass; }
 
     // The message box's text (static control 0xFFFF), "" when there is none.
     std::string MessageText() const
@@ -54,19 +105,57 @@ struct SeenDialog {
             if (c.cls == "Button" && c.visible) out.push_back(c.id);
         return out;
     }
+    // The visible push buttons (not radio buttons, check boxes or command links),
+    // in window order, which is their creation order.
+    std::vector<PushButton> PushButtons() const
+    {
+        std::vector<PushButton> out;
+        for (const auto& c : children) {
+            const DWORD type = c.style & BS_TYPEMASK;
+            if (c.cls == "Button" && c.visible && (type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON))
+                out.push_back({c.id, c.text, type == BS_DEFPUSHBUTTON, (c.style & WS_TABSTOP) != 0});
+        }
+        return out;
+    }
+    std::vector<std::string> PushButtonCaptions() const
+    {
+        std::vector<std::string> out;
+        for (const auto& b : PushButtons()) out.push_back(b.caption);
+        return out;
+    }
+    // The emulated dialog's instruction label; "" when it has none.
+    std::string Instruction() const
+    {
+        for (const auto& c : children)
+            if (c.cls == "Static" && c.id == kInstructionId) return c.text;
+        return {};
+    }
+    // Captions of the command links and the expand control (whose caption is empty).
+    std::vector<std::string> OwnerDrawnCaptions() const
+    {
+        std::vector<std::string> out;
+        for (const auto& c : children)
+            if (c.cls == kOwnerDrawnButtonClass) out.push_back(c.text);
+        return out;
+    }
 };
 
-// Which button the user presses on a dialog: a control id, or 0 to leave it open.
-using Answerer = std::function<int(const SeenDialog&)>;
+// What the user does on a dialog; see Answer.
+using Answerer = std::function<Answer(const SeenDialog&)>;
 // The user of the updater: `confirmAnswer` (IDYES or IDNO) to the same-version
-// question, OK or the only button everywhere else.
+// question, OK or the only button everywhere else. The text of the emulated
+// dialog is painted, so its reader copies it with Ctrl+C first.
 inline Answerer UserAnswers(int confirmAnswer)
 {
     return [confirmAnswer](const SeenDialog& d) {
-        if (d.title.find("- Confirm") != std::string::npos) return confirmAnswer;
-        const auto ids = d.ButtonIds();
-        if (ids.empty() || std::find(ids.begin(), ids.end(), IDOK) != ids.end()) return IDOK;
-        return ids.front();
+        Answer a = [&] {
+            if (d.title.find("- Confirm") != std::string::npos) return confirmAnswer;
+            const auto ids = d.ButtonIds();
+            if (ids.empty() || std::find(ids.begin(), ids.end(), IDOK) != ids.end()) return IDOK;
+            return ids.front();
+        }();
+        if (d.Emulated()) a.CopyingFirst();
+        return a;
     };
 }
 
@@ -147,7 +236,8 @@ inline std::vector<ChildWindow> ChildrenOf(HWND dialog)
     std::vector<ChildWindow> out;
     for (HWND w : handles)
         out.push_back({w, detail::ClassOf(w), static_cast<int>(static_cast<std::uint16_t>(GetDlgCtrlID(w))),
-                       detail::TextOf(w), IsWindowVisible(w) != FALSE});
+                       detail::TextOf(w), IsWindowVisible(w) != FALSE,
+                       static_cast<DWORD>(GetWindowLongA(w, GWL_STYLE))});
     return out;
 }
 
@@ -180,6 +270,141 @@ inline bool Press(HWND dialog, int controlId)
     }
     PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(controlId, BN_CLICKED), reinterpret_cast<LPARAM>(button));
     return WaitGone(dialog, 3000);
+}
+
+// ---------------------------------------------------------------- as a user types
+
+namespace detail {
+
+inline INPUT KeyInput(WORD vk, bool up)
+{
+    INPUT in{};
+    in.type = INPUT_KEYBOARD;
+    in.ki.wVk = vk;
+    in.ki.wScan = static_cast<WORD>(MapVirtualKeyA(vk, 0));
+    in.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+    return in;
+}
+
+// Input reaches the foreground window only; the dialog needs a moment to become it.
+inline bool BringToFront(HWND window)
+{
+    for (int i = 0; i < 50; ++i) {
+        if (GetForegroundWindow() == window) return true;
+        SetForegroundWindow(window);
+        Sleep(10);
+    }
+    return GetForegroundWindow() == window;
+}
+
+}  // namespace detail
+
+// Presses the keys in order and lets them go in reverse, as a chord (VK_MENU,
+// VK_F4) or a single key (VK_ESCAPE). False when the window could not be brought
+// to the front or the input was refused.
+inline bool SendChord(HWND window, const std::vector<WORD>& keys)
+{
+    if (!detail::BringToFront(window)) return false;
+    std::vector<INPUT> in;
+    for (WORD k : keys) in.push_back(detail::KeyInput(k, false));
+    for (auto k = keys.rbegin(); k != keys.rend(); ++k) in.push_back(detail::KeyInput(*k, true));
+    return SendInput(static_cast<UINT>(in.size()), in.data(), sizeof(INPUT)) == in.size();
+}
+
+// Types one character with the keys (and Shift) that the keyboard layout gives it.
+inline bool TypeChar(HWND window, char c)
+{
+    const SHORT scan = VkKeyScanA(c);
+    if (scan == -1) return false;
+    std::vector<WORD> keys;
+    if (scan & 0x100) keys.push_back(VK_SHIFT);
+    if (scan & 0x200) keys.push_back(VK_CONTROL);
+    if (scan & 0x400) keys.push_back(VK_MENU);
+    keys.push_back(static_cast<WORD>(scan & 0xFF));
+    return SendChord(window, keys);
+}
+
+// The clipboard's CF_TEXT, "" when it holds none.
+inline std::string ClipboardText()
+{
+    std::string out;
+    for (int i = 0; i < 20 && !OpenClipboard(nullptr); ++i) Sleep(10);
+    if (HANDLE data = GetClipboardData(CF_TEXT)) {
+        if (const char* text = static_cast<const char*>(GlobalLock(data))) {
+            out = text;
+            GlobalUnlock(data);
+        }
+    }
+    CloseClipboard();
+    return out;
+}
+
+inline void EmptyTheClipboard()
+{
+    for (int i = 0; i < 20 && !OpenClipboard(nullptr); ++i) Sleep(10);
+    EmptyClipboard();
+    CloseClipboard();
+}
+
+// Ctrl+C on the window; what it put on the clipboard, "" when nothing came
+// within `ms`. The clipboard is emptied first, so that no earlier text passes.
+inline std::string CopyWithCtrlC(HWND window, DWORD ms = 2000)
+{
+    EmptyTheClipboard();
+    if (!SendChord(window, {VK_CONTROL, 'C'})) return {};
+    // Watched without opening it: the dialog opens the clipboard once, and gives
+    // up when someone else holds it open at that moment.
+    for (DWORD waited = 0; waited < ms && !IsClipboardFormatAvailable(CF_TEXT); waited += 20) Sleep(20);
+    return ClipboardText();
+}
+
+// What a click on the close box sends.
+inline void PressCloseBox(HWND window) { PostMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0); }
+
+// ---------------------------------------------------------------- the mouse
+
+// A left click at the centre of a child window, reported as "input" (SendInput
+// with absolute coordinates, as the mouse does) or "messages" (button messages
+// posted to the child, for when the input does not arrive), judged by
+// `happened`; "" when neither had an effect within `ms` each.
+inline std::string ClickCentre(HWND child, const std::function<bool()>& happened, DWORD ms = 1500)
+{
+    const auto wait = [&] {
+        for (DWORD waited = 0; waited < ms; waited += 20) {
+            if (happened()) return true;
+            Sleep(20);
+        }
+        return happened();
+    };
+    RECT r{};
+    GetClientRect(child, &r);
+    POINT centre{(r.right - r.left) / 2, (r.bottom - r.top) / 2};
+    POINT onScreen = centre;
+    ClientToScreen(child, &onScreen);
+
+    HWND top = GetAncestor(child, GA_ROOT);
+    if (detail::BringToFront(top != nullptr ? top : child)) {
+        const int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
+        INPUT in{};
+        in.type = INPUT_MOUSE;
+        in.mi.dx = static_cast<LONG>((onScreen.x * 65535LL + (w - 1) / 2) / (w - 1));
+        in.mi.dy = static_cast<LONG>((onScreen.y * 65535LL + (h - 1) / 2) / (h - 1));
+        // Moved there first: an owner-drawn button takes a press only while hot.
+        in.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+        SendInput(1, &in, sizeof in);
+        Sleep(50);
+        in.mi.dwFlags = MOUSEEVENTF_LEFTDOWN | MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+        SendInput(1, &in, sizeof in);
+        Sleep(50);
+        in.mi.dwFlags = MOUSEEVENTF_LEFTUP | MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+        SendInput(1, &in, sizeof in);
+        if (wait()) return "input";
+    }
+    const LPARAM at = MAKELPARAM(centre.x, centre.y);
+    PostMessageA(child, WM_MOUSEMOVE, 0, at);
+    PostMessageA(child, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    PostMessageA(child, WM_LBUTTONUP, 0, at);
+    return wait() ? "messages" : "";
 }
 
 // Saves a picture of the window as PNG through GDI+ (loaded at run time, so that
@@ -247,6 +472,62 @@ inline bool CaptureToPng(HWND window, const std::string& pngPath)
     return saved;
 }
 
+namespace detail {
+
+inline std::string Act(HWND w, SeenDialog& d);
+
+// Does what d.answer says on the dialog `w`; why it failed, "" when it did not.
+inline std::string Carry(HWND w, SeenDialog& d)
+{
+    const Answer& a = d.answer;
+    const std::string name = "\"" + d.title + "\"";
+    // A failed copy is told, but the answer is still given: the run goes on.
+    std::string problem;
+    if (a.copyFirst) {
+        d.copied = CopyWithCtrlC(w);
+        if (d.copied.empty())
+            problem = "Ctrl+C on " + name + " put no text on the clipboard" +
+                      (GetForegroundWindow() == w ? "" : " (it did not come to the front)") + "; ";
+    }
+    const std::string acted = Act(w, d);
+    return acted.empty() && problem.empty() ? "" : problem + acted;
+}
+
+// Does d.answer's action; why it failed, "" when it did not.
+inline std::string Act(HWND w, SeenDialog& d)
+{
+    const Answer& a = d.answer;
+    const std::string name = "\"" + d.title + "\"";
+    switch (a.action) {
+    case Answer::Action::Press:
+        break;
+    case Answer::Action::AltF4ThenPress:
+        if (!SendChord(w, {VK_MENU, VK_F4})) return "Alt+F4 could not be typed on " + name;
+        Sleep(500);
+        d.openAfterAltF4 = IsWindow(w) && IsWindowVisible(w);
+        break;
+    case Answer::Action::Escape:
+        if (!SendChord(w, {VK_ESCAPE})) return "Escape could not be typed on " + name;
+        return WaitGone(w, 3000) ? "" : "Escape did not close " + name;
+    case Answer::Action::CloseBox:
+        PressCloseBox(w);
+        return WaitGone(w, 3000) ? "" : "the close box did not close " + name;
+    case Answer::Action::Click: {
+        HWND child = GetDlgItem(w, a.button);
+        if (child == nullptr) return "no control " + std::to_string(a.button) + " to click on " + name;
+        d.clickedBy = ClickCentre(child, [w] { return !IsWindow(w) || !IsWindowVisible(w); });
+        d.pressed = a.button;
+        return d.clickedBy.empty() ? "clicking control " + std::to_string(a.button) + " did not close " + name : "";
+    }
+    }
+    d.pressed = a.button;
+    if (a.button != 0 && !Press(w, a.button))
+        return "pressing button " + std::to_string(a.button) + " did not close " + name;
+    return {};
+}
+
+}  // namespace detail
+
 // Starts the program, answers every dialog it shows until it ends, and gives up
 // (terminating it) after `timeoutMs`: a program that does not end has failed.
 inline RunOutcome RunAnswering(const std::string& exePath, const Answerer& answer, DWORD timeoutMs,
@@ -282,10 +563,9 @@ inline RunOutcome RunAnswering(const std::string& exePath, const Answerer& answe
             Sleep(150);  // let it finish painting before it is read and pictured
             SeenDialog d = Read(w);
             if (observe) observe(d, w);
-            d.pressed = answer ? answer(d) : 0;
+            if (answer) d.answer = answer(d);
             answered.push_back(w);
-            if (d.pressed != 0 && !Press(w, d.pressed))
-                out.problem = "pressing button " + std::to_string(d.pressed) + " did not close \"" + d.title + "\"";
+            if (const std::string p = detail::Carry(w, d); !p.empty()) out.problem = p;
             out.dialogs.push_back(std::move(d));
         }
     }

@@ -298,23 +298,23 @@ TEST_F(NativeTaskDialog, TimerDrivesTheProgressBar)
     EXPECT_EQ(pos, 35);
 }
 
-// ---------------------------------------------------------------- the message-box stand-in
+// ---------------------------------------------------------------- the emulated way
 
-struct BoxCase {
+struct EmulatedCase {
     TCommonButtons buttons;
-    int press;   // the box's button
-    int result;  // what the dialog reports
+    int press;   // the button's control id
+    int result;  // what Execute reports
 };
 
 using wintest::DialogPresser;
 
-TEST(InterimMessageBox, ButtonsAnswerInTheDialogsNumbering)
+TEST(EmulatedDialog, ButtonsAnswerInTheDialogsNumbering)
 {
-    const BoxCase cases[] = {
-        {TCommonButtons{cbClose}, IDOK, 3},
+    const EmulatedCase cases[] = {
+        {TCommonButtons{cbClose}, 3, 3},
         {TCommonButtons{cbYes, cbNo}, IDNO, 7},
         {TCommonButtons{cbYes, cbNo}, IDYES, 6},
-        {TCommonButtons{cbYes, cbCancel}, IDNO, 2},
+        {TCommonButtons{cbYes, cbCancel}, IDCANCEL, 2},
         {TCommonButtons{cbYes, cbNo, cbCancel}, IDCANCEL, 2},
         {TCommonButtons{cbOK, cbCancel}, IDCANCEL, 2},
         {TCommonButtons{cbRetry, cbCancel}, IDRETRY, 4},
@@ -325,7 +325,7 @@ TEST(InterimMessageBox, ButtonsAnswerInTheDialogsNumbering)
     int n = 0;
     for (const auto& c : cases) {
         TTaskDialogEx dlg(platform);
-        const std::string title = "Interim box test " + std::to_string(++n);
+        const std::string title = "Emulated buttons test " + std::to_string(++n);
         dlg.SetTitle(title);
         dlg.SetInstruction("Question");
         dlg.SetCommonButtons(c.buttons);
@@ -339,38 +339,28 @@ TEST(InterimMessageBox, ButtonsAnswerInTheDialogsNumbering)
     }
 }
 
-TEST(InterimMessageBox, TextJoinsInstructionContentAndFooter)
+TEST(EmulatedDialog, TitleKeepsItsBackslashNAndTheInstructionIsAWindow)
 {
     Watchdog watchdog;
     Win32TaskDialogPlatform platform(nullptr);
     TTaskDialogEx dlg(platform);
-    dlg.SetTitle("Interim box text\\ntest");
+    dlg.SetTitle("Emulated text\\ntest");
     dlg.SetInstruction("Update is too old");
     dlg.SetContent("Line one\\nLine two");
     dlg.SetFooter("For support contact: someone");
     dlg.SetIcon(tiError);
     dlg.SetCommonButtons(TCommonButtons{cbClose});
 
-    {
-        DialogPresser presser("Interim box text\ntest", IDOK);
-        EXPECT_EQ(platform.RunEmulated(dlg), 3);
-        const auto& seen = presser.Result();
-        ASSERT_TRUE(seen.found);
-        EXPECT_EQ(seen.className, "#32770");
-        EXPECT_TRUE(seen.HasChildText("Update is too old\n\nLine one\nLine two\n\nFor support contact: someone"));
-    }
-
-    // Empty parts leave no empty lines behind.
-    dlg.SetInstruction("");
-    dlg.SetFooter("");
-    DialogPresser presser("Interim box text\ntest", IDOK);
-    platform.RunEmulated(dlg);
+    DialogPresser presser("Emulated text\\ntest", 3);
+    EXPECT_EQ(platform.RunEmulated(dlg), 3);
     const auto& seen = presser.Result();
     ASSERT_TRUE(seen.found);
-    EXPECT_TRUE(seen.HasChildText("Line one\nLine two"));
+    EXPECT_EQ(seen.className, "TTaskMessageForm");
+    EXPECT_TRUE(seen.HasChildText("Update is too old"));
+    EXPECT_TRUE(seen.HasChildText("&Abort"));
 }
 
-TEST(InterimMessageBox, ExecuteTakesItWhereTheCommonControlsAreOld)
+TEST(EmulatedDialog, ExecuteTakesItWhereTheCommonControlsAreOld)
 {
     Win32TaskDialogPlatform platform(nullptr);
     const std::int32_t controls = platform.CommonControlsVersion();
@@ -378,11 +368,12 @@ TEST(InterimMessageBox, ExecuteTakesItWhereTheCommonControlsAreOld)
         GTEST_SKIP() << "this system shows the native dialog";
     Watchdog watchdog;
     TTaskDialogEx dlg(platform);
-    dlg.SetTitle("Execute chooses the box");
+    dlg.SetTitle("Execute chooses the emulated dialog");
     dlg.SetCommonButtons(TCommonButtons{cbYes, cbNo});
-    DialogPresser presser("Execute chooses the box", IDYES);
+    DialogPresser presser("Execute chooses the emulated dialog", IDYES);
     EXPECT_EQ(dlg.Execute(), 6);
     EXPECT_TRUE(presser.Result().found);
+    EXPECT_EQ(presser.Result().className, "TTaskMessageForm");
 }
 
 TEST(ModuleFileVersion, ReadsTheCommonControlsVersion)

@@ -119,6 +119,22 @@ struct GlobalMemoryTraits {
     static void Close(pointer h) noexcept { ::GlobalFree(h); }
 };
 
+// A window of our own (top-level; child windows go with their parent).
+struct WindowTraits {
+    using pointer = HWND;
+    static pointer Invalid() noexcept { return nullptr; }
+    static bool IsValid(pointer h) noexcept { return h != nullptr; }
+    static void Close(pointer h) noexcept { ::DestroyWindow(h); }
+};
+
+// Icons loaded without LR_SHARED (shared ones belong to the system: never owned).
+struct IconTraits {
+    using pointer = HICON;
+    static pointer Invalid() noexcept { return nullptr; }
+    static bool IsValid(pointer h) noexcept { return h != nullptr; }
+    static void Close(pointer h) noexcept { ::DestroyIcon(h); }
+};
+
 // A COM interface pointer: one reference, given back with Release.
 template <class I>
 struct ComTraits {
@@ -141,6 +157,8 @@ using UniqueMemoryDc = UniqueHandle<MemoryDcTraits>;
 using UniquePen = UniqueHandle<GdiObjectTraits<HPEN>>;
 using UniqueRegion = UniqueHandle<GdiObjectTraits<HRGN>>;
 using UniqueGlobal = UniqueHandle<GlobalMemoryTraits>;
+using UniqueWindow = UniqueHandle<WindowTraits>;
+using UniqueIcon = UniqueHandle<IconTraits>;
 template <class I>
 using UniqueCom = UniqueHandle<ComTraits<I>>;
 
