@@ -1,0 +1,316 @@
+// taskdlg-preview: shows the dialog that an INI file describes with the task-dialog
+// component (native or emulated, as Execute chooses) and prints every event as it
+// is raised and the results, one line each. For people who design dialogs.
+//
+//   taskdlg-preview.exe [--screenshot FILE.png] FILE.ini
+//
+// Exit code: 0 after a dialog was shown, 1 when Execute returned -1, 2 on bad
+// arguments, an unreadable file or a fault in it (FILE:LINE: ... on stderr).
+#include <windows.h>
+#include <objidl.h>  // the imaging header needs the property types it leaves out
+#include <gdiplus.h>
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "taskdialog/DialogDescription.h"
+#include "taskdialog/TaskDialog.h"
+#include "taskdialog/win32/Win32TaskDialog.h"
+#include "winenv/win32/Handle.h"
+
+namespace {
+
+using namespace dupd;
+
+struct Arguments {
+    std::string screenshot;
+    std::string file;
+};
+
+void Usage() { std::fprintf(stderr, "usage: taskdlg-preview.exe [--screenshot FILE.png] FILE.ini\n"); }
+
+bool ParseArguments(int argc, char** argv, Arguments& args)
+{
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--screenshot") {
+            if (i + 1 >= argc || argv[i + 1][0] == '\0') {
+                std::fprintf(stderr, "taskdlg-preview: --screenshot needs a file name\n");
+                return false;
+            }
+            args.screenshot = argv[++i];
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            std::fprintf(stderr, "taskdlg-preview: unknown option \"%s\"\n", arg.c_str());
+            return false;
+        } else if (args.file.empty()) {
+            args.file = arg;
+        } else {
+            std::fprintf(stderr, "taskdlg-preview: only one dialog file, but \"%s\" follows \"%s\"\n", arg.c_str(),
+                         args.file.c_str());
+            return false;
+        }
+    }
+    if (args.file.empty()) std::fprintf(stderr, "taskdlg-preview: the dialog file is missing\n");
+    return !args.file.empty();
+}
+
+bool ReadFile(const std::string& path, std::string& text)
+{
+    const DWORD attributes = ::GetFileAttributesA(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return !in.bad();
+}
+
+// A relative CustomIcon is taken from the INI file's folder.
+std::string BesideFile(const std::string& iniPath, const std::string& path)
+{
+    const bool absolute = (!path.empty() && (path[0] == '\\' || path[0] == '/')) ||
+                          (path.size() > 1 && path[1] == ':');
+    if (absolute) return path;
+    const std::size_t cut = iniPath.find_last_of("\\/");
+    return cut == std::string::npos ? path : iniPath.substr(0, cut + 1) + path;
+}
+
+// The tests read the output through a pipe while the dialog is still open.
+void Say(const std::string& line)
+{
+    std::fputs(line.c_str(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
+const char* YesNo(bool v) { return v ? "true" : "false"; }
+
+std::wstring Wide(const std::string& text)
+{
+    const int n = ::MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
+    std::wstring out(n > 0 ? n : 1, L'\0');
+    if (n > 0) ::MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, &out[0], n);
+    out.resize(out.size() - 1);
+    return out;
+}
+
+// A 32-bit top-down bitmap selected into a memory DC.
+class Page {
+public:
+    Page(int width, int height) : width_(width), height_(height), dc_(::CreateCompatibleDC(nullptr))
+    {
+        BITMAPINFO info{};
+        info.bmiHeader.biSize = sizeof info.bmiHeader;
+        info.bmiHeader.biWidth = width;
+        info.bmiHeader.biHeight = -height;
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        info.bmiHeader.biCompression = BI_RGB;
+        void* bits = nullptr;
+        if (dc_) bitmap_.reset(::CreateDIBSection(dc_.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+        bits_ = static_cast<BYTE*>(bits);
+        if (bitmap_) old_ = ::SelectObject(dc_.get(), bitmap_.get());
+    }
+    ~Page()
+    {
+        if (old_) ::SelectObject(dc_.get(), old_);
+    }
+    Page(const Page&) = delete;
+    Page& operator=(const Page&) = delete;
+
+    bool ok() const { return bits_ != nullptr; }
+    HDC dc() const { return dc_.get(); }
+    int width() const { return width_; }
+    int height() const { return height_; }
+    BYTE* bits() const { return bits_; }
+
+private:
+    int width_, height_;
+    UniqueMemoryDc dc_;
+    UniqueBitmap bitmap_;
+    BYTE* bits_ = nullptr;
+    HGDIOBJ old_ = nullptr;
+};
+
+// PNG through the system's imaging library; false with a message on failure.
+bool SavePng(const Page& page, const std::string& path)
+{
+    Gdiplus::GdiplusStartupInput input;
+    ULONG_PTR token = 0;
+    if (Gdiplus::GdiplusStartup(&token, &input, nullptr) != Gdiplus::Ok) {
+        std::fprintf(stderr, "taskdlg-preview: the imaging library (GDI+) did not start\n");
+        return false;
+    }
+    bool saved = false;
+    {
+        UINT count = 0, size = 0;
+        Gdiplus::DllExports::GdipGetImageEncodersSize(&count, &size);
+        std::vector<BYTE> buffer(size);
+        auto* codecs = reinterpret_cast<Gdiplus::ImageCodecInfo*>(buffer.data());
+        CLSID png{};
+        bool found = false;
+        if (size > 0 && Gdiplus::DllExports::GdipGetImageEncoders(count, size, codecs) == Gdiplus::Ok) {
+            for (UINT i = 0; i < count && !found; ++i) {
+                if (codecs[i].MimeType && std::wcscmp(codecs[i].MimeType, L"image/png") == 0) {
+                    png = codecs[i].Clsid;
+                    found = true;
+                }
+            }
+        }
+        Gdiplus::GpBitmap* bitmap = nullptr;
+        if (!found) {
+            std::fprintf(stderr, "taskdlg-preview: the imaging library has no PNG encoder\n");
+        } else if (Gdiplus::DllExports::GdipCreateBitmapFromScan0(page.width(), page.height(), page.width() * 4,
+                                                                   PixelFormat32bppRGB, page.bits(),
+                                                                   &bitmap) != Gdiplus::Ok) {
+            std::fprintf(stderr, "taskdlg-preview: could not hand the picture to the imaging library\n");
+        } else {
+            ::GdiFlush();
+            const std::wstring file = Wide(path);
+            saved = Gdiplus::DllExports::GdipSaveImageToFile(bitmap, file.c_str(), &png, nullptr) == Gdiplus::Ok;
+            if (!saved) std::fprintf(stderr, "taskdlg-preview: could not write %s\n", path.c_str());
+            Gdiplus::DllExports::GdipDisposeImage(bitmap);
+        }
+    }
+    Gdiplus::GdiplusShutdown(token);
+    return saved;
+}
+
+// The dialog window with its frame, as it stands on the screen.
+bool SaveWindowPng(HWND window, const std::string& path)
+{
+    RECT r{};
+    if (!::GetWindowRect(window, &r) || r.right <= r.left || r.bottom <= r.top) {
+        std::fprintf(stderr, "taskdlg-preview: the dialog window has no size to take a picture of\n");
+        return false;
+    }
+    // Children paint after their parent: all of them have to be done first.
+    ::RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    ::GdiFlush();
+    Page page(r.right - r.left, r.bottom - r.top);
+    WindowDc screen(nullptr);
+    if (!page.ok() || !screen ||
+        !::BitBlt(page.dc(), 0, 0, page.width(), page.height(), screen.get(), r.left, r.top, SRCCOPY)) {
+        std::fprintf(stderr, "taskdlg-preview: could not copy the dialog window\n");
+        return false;
+    }
+    return SavePng(page, path);
+}
+
+// Standard output carries only the dialog's own lines; this goes to stderr.
+void SaveShot(HWND window, const std::string& path)
+{
+    if (SaveWindowPng(window, path)) std::fprintf(stderr, "taskdlg-preview: saved %s\n", path.c_str());
+}
+
+// The native dialog reports TDN_CREATED before it is shown and painted, and tells
+// nothing afterwards: its picture is taken from a timer a moment later, which the
+// dialog's own message loop dispatches.
+const UINT kNativeShotDelayMs = 500;
+HWND g_nativeWindow = nullptr;
+std::string g_nativeShot;
+
+void CALLBACK NativeShotTimer(HWND, UINT, UINT_PTR id, DWORD)
+{
+    ::KillTimer(nullptr, id);
+    try {
+        if (g_nativeWindow && ::IsWindow(g_nativeWindow)) SaveShot(g_nativeWindow, g_nativeShot);
+    } catch (...) {
+        // Nothing may unwind through the system's dispatching.
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    Arguments args;
+    if (!ParseArguments(argc, argv, args)) {
+        Usage();
+        return 2;
+    }
+    std::string text;
+    if (!ReadFile(args.file, text)) {
+        std::fprintf(stderr, "%s: cannot read this file\n", args.file.c_str());
+        return 2;
+    }
+
+    Win32TaskDialogPlatform platform(nullptr);
+    TTaskDialogEx dialog(platform);
+    DialogDescription description;
+    DescriptionError error;
+    if (!ReadDialogDescription(text, dialog, description, error)) {
+        std::fprintf(stderr, "%s:%d: %s\n", args.file.c_str(), error.Line, error.Message.c_str());
+        return 2;
+    }
+
+    UniqueIcon customIcon;
+    if (!description.CustomIconPath.empty()) {
+        const std::string path = BesideFile(args.file, description.CustomIconPath);
+        customIcon.reset(static_cast<HICON>(::LoadImageA(nullptr, path.c_str(), IMAGE_ICON, 32, 32, LR_LOADFROMFILE)));
+        if (!customIcon) {
+            std::fprintf(stderr, "%s:%d: CustomIcon: cannot load the icon \"%s\"\n", args.file.c_str(),
+                         description.CustomIconLine, path.c_str());
+            return 2;
+        }
+        dialog.SetCustomIcon(reinterpret_cast<std::uintptr_t>(customIcon.get()));
+    }
+
+    dialog.OnDialogCreated = [&](TTaskDialogEx& d) {
+        Say("OnDialogCreated");
+        // Only the native dialog has a DialogHandle; the emulated one reports its
+        // first paint through the platform.
+        if (!args.screenshot.empty() && d.DialogHandle() != 0) {
+            g_nativeWindow = reinterpret_cast<HWND>(d.DialogHandle());
+            g_nativeShot = args.screenshot;
+            ::SetTimer(nullptr, 0, kNativeShotDelayMs, NativeShotTimer);
+        }
+    };
+    dialog.OnDialogButtonClick = [](TTaskDialogEx&, int id) { Say("OnDialogButtonClick: " + std::to_string(id)); };
+    dialog.OnDialogRadioClick = [](TTaskDialogEx&, int id) { Say("OnDialogRadioClick: " + std::to_string(id)); };
+    dialog.OnDialogVerifyClick = [](TTaskDialogEx&, bool checked) {
+        Say(std::string("OnDialogVerifyClick: ") + YesNo(checked));
+    };
+
+    const DialogEvents& events = description.Events;
+    if (events.Hyperlink)
+        dialog.OnDialogHyperlinkClick = [](TTaskDialogEx&, const std::string& href) {
+            Say("OnDialogHyperlinkClick: " + href);
+        };
+    if (events.VetoClose) {
+        int refusalsLeft = *events.VetoClose;
+        dialog.OnDialogClose = [refusalsLeft](TTaskDialogEx&, bool& canClose) mutable {
+            canClose = refusalsLeft == 0;
+            if (refusalsLeft > 0) --refusalsLeft;
+            Say(std::string("OnDialogClose: ") + YesNo(canClose));
+        };
+    }
+    if (events.Timer) dialog.OnDialogTimer = [](TTaskDialogEx&) { Say("OnDialogTimer"); };
+    if (events.ProgressStep) {
+        const int step = *events.ProgressStep;
+        dialog.OnDialogProgress = [step](TTaskDialogEx&, int& pos, TTaskDialogProgressState&) {
+            pos += step;
+            Say("OnDialogProgress: " + std::to_string(pos));
+        };
+    }
+
+    if (!args.screenshot.empty()) {
+        const std::string shot = args.screenshot;
+        platform.OnFirstPaint = [shot](HWND window) {
+            try {
+                SaveShot(window, shot);
+            } catch (...) {
+                // Called from the window procedure: nothing may unwind through it.
+            }
+        };
+    }
+
+    const int result = dialog.Execute();
+    Say("Result: " + std::to_string(result));
+    Say("SelectedRadioButton: " + std::to_string(dialog.SelectedRadioButton()));
+    Say(std::string("VerificationChecked: ") + YesNo(dialog.VerificationChecked()));
+    return result == -1 ? 1 : 0;
+}
