@@ -314,8 +314,7 @@ TEST_F(Restart, DeclinedSecondRunKeepsTheWaitingCopy)
         EXPECT_EQ(first.dialogs[0].title, kRebootTitle);
         ASSERT_EQ(second.dialogs.size(), 2u) << Describe(second);
         EXPECT_EQ(second.dialogs[0].title, kConfirmTitle);
-        ExpectComponentMessage(second.dialogs[1], kInformationTitle, "Update Aborted",
-                               "The Database Update has been aborted.");
+        ExpectComponentMessage(second.dialogs[1], kInformationTitle, "Update Aborted", kOkButton);
         EXPECT_FALSE(DirExists(s.staging));
         EXPECT_EQ(ReadFileBytes(s.Installed("Qlm_list.dta")), InstalledContent("Qlm_list.dta"));
         EXPECT_EQ(ReadFileBytes(Copy(s, "Qlm_list.dta")), StagedContent("Qlm_list.dta"));
@@ -492,7 +491,7 @@ TEST_F(Restart, RunKilledMidwayIsPutRightByTheNextRun)
             EXPECT_FALSE(DirExists(s.staging));
         } else {
             ASSERT_EQ(run.dialogs.size(), 1u) << Describe(run);
-            ExpectComponentMessage(run.dialogs[0], kErrorTitle, "Database Update is corrupt", kCorruptContent);
+            ExpectComponentMessage(run.dialogs[0], kErrorTitle, "Database Update is corrupt", kAbortButton);
             EXPECT_EQ(log, kEarlierLog);
         }
     }

@@ -467,12 +467,23 @@ std::string WindowsDir()
     return buf;
 }
 
-std::string DupdExe()
+std::string BesideMe(const std::string& name)
 {
     char buf[MAX_PATH] = {};
     GetModuleFileNameA(nullptr, buf, sizeof buf);
     std::string self = buf;
-    return self.substr(0, self.find_last_of('\\') + 1) + "dupd.exe";
+    return self.substr(0, self.find_last_of('\\') + 1) + name;
+}
+
+std::string DupdExe() { return BesideMe("dupd.exe"); }
+
+std::string ScreenshotDir()
+{
+    const std::string buildDir = BesideMe("");  // with its closing backslash
+    const std::size_t cut = buildDir.find_last_of('\\', buildDir.size() - 2);
+    const std::string dir = buildDir.substr(0, cut + 1) + "screenshots";
+    MakeDirs(dir);
+    return dir;
 }
 
 std::vector<PendingRename> PendingRenames()
@@ -649,7 +660,12 @@ void Scenario::WriteLog(const std::string& bytes) { WriteFileBytes(logDir + "\\U
 
 RunOutcome Scenario::Run(int confirmAnswer, const DialogObserver& observe)
 {
-    return RunAnswering(DupdExe(), UserAnswers(confirmAnswer), 30000, observe);
+    return Run(UserAnswers(confirmAnswer), observe);
+}
+
+RunOutcome Scenario::Run(const Answerer& answer, const DialogObserver& observe)
+{
+    return RunAnswering(DupdExe(), answer, 30000, observe);
 }
 
 bool Scenario::RunKilledWhen(const std::function<bool()>& killNow, DWORD timeoutMs)

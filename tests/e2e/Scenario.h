@@ -60,6 +60,10 @@ std::vector<std::string> TextLines(const std::string& text);
 std::string ShellFolderPath(int csidl);  // as the shell gives it, "" when it gives none
 std::string WindowsDir();
 std::string DupdExe();  // the dupd.exe built beside this test program
+std::string BesideMe(const std::string& name);  // a file beside this test program
+// build\screenshots: beside the build folder of this test program; created when
+// missing.
+std::string ScreenshotDir();
 
 struct PendingRename {
     std::string from;
@@ -139,6 +143,8 @@ public:
     // Runs dupd.exe; the user presses `confirmAnswer` on the same-version question
     // and the only or default button everywhere else.
     RunOutcome Run(int confirmAnswer = IDYES, const DialogObserver& observe = {});
+    // Runs dupd.exe; `answer` says what the user does on each dialog.
+    RunOutcome Run(const Answerer& answer, const DialogObserver& observe = {});
     // Runs dupd.exe and ends it outright (TerminateProcess, as a crash or a power
     // failure would) as soon as `killNow` says so; polled without pause. true when
     // it was killed, false when it ended first or did not start.

@@ -116,7 +116,7 @@ TEST_F(Trust, LinkedStagingFolderCountsAsNoPackage)
 
         EXPECT_RUN_ENDED(run);
         ASSERT_EQ(run.dialogs.size(), 1u) << Describe(run);
-        ExpectComponentMessage(run.dialogs[0], kErrorTitle, "Database Update is corrupt", kCorruptContent);
+        ExpectComponentMessage(run.dialogs[0], kErrorTitle, "Database Update is corrupt", kAbortButton);
         EXPECT_EQ(FolderSnapshot(s.install), installBefore);
         EXPECT_EQ(FolderSnapshot(elsewhere + "\\Dbinst"), elsewhereBefore);
         EXPECT_TRUE(FileExists(s.Staged("Qlm_list.dta"))) << "the link stays as it was";
@@ -233,7 +233,7 @@ TEST_F(Trust, UntrustedAppPathIsNoInstallationDirectory)
         EXPECT_RUN_ENDED(run);
         ASSERT_EQ(run.dialogs.size(), 1u) << Describe(run);
         ExpectComponentMessage(run.dialogs[0], kErrorTitle, "Unable to locate installation directory",
-                               kNoInstallDirContent);
+                               kAbortButton);
         EXPECT_EQ(s.StagingFiles(), std::vector<std::string>{"readme.txt"});
         EXPECT_EQ(FolderSnapshot(s.install), installBefore);
         EXPECT_FALSE(s.Log().has_value());

@@ -39,7 +39,7 @@ TEST_F(UpdateRun, PackageWithoutMainFileIsRefusedAndLeftAlone)
 
     EXPECT_RUN_ENDED(run);
     ASSERT_EQ(run.dialogs.size(), 1u) << Describe(run);
-    ExpectComponentMessage(run.dialogs[0], kErrorTitle, "Database Update is corrupt", kCorruptContent);
+    ExpectComponentMessage(run.dialogs[0], kErrorTitle, "Database Update is corrupt", kAbortButton);
     EXPECT_EQ(s.StagingFiles(), (std::vector<std::string>{"epack.dta", "qlmlist2.dta", "reflist.dta"}));
     EXPECT_EQ(FolderSnapshot(s.install), before);
     EXPECT_FALSE(s.Log().has_value());
@@ -71,7 +71,7 @@ TEST_F(UpdateRun, UnreadableInstallationDirectoryDeletesThePackage)
         EXPECT_RUN_ENDED(run);
         ASSERT_EQ(run.dialogs.size(), 1u) << Describe(run);
         ExpectComponentMessage(run.dialogs[0], kErrorTitle, "Unable to locate installation directory",
-                               kNoInstallDirContent);
+                               kAbortButton);
         EXPECT_EQ(s.StagingFiles(), std::vector<std::string>{"readme.txt"});
         EXPECT_EQ(FolderSnapshot(s.install), before);
         EXPECT_FALSE(s.Log().has_value());
@@ -144,7 +144,7 @@ TEST_F(UpdateRun, UpdateOlderThanTheInstalledDatabaseIsRefused)
 
     EXPECT_RUN_ENDED(run);
     ASSERT_EQ(run.dialogs.size(), 1u) << Describe(run);
-    ExpectComponentMessage(run.dialogs[0], kErrorTitle, "Update is too old", kTooOldContent);
+    ExpectComponentMessage(run.dialogs[0], kErrorTitle, "Update is too old", kAbortButton);
     EXPECT_FALSE(DirExists(s.staging));
     EXPECT_EQ(FolderSnapshot(s.install), before);
     EXPECT_FALSE(s.Log().has_value());
@@ -163,11 +163,11 @@ TEST_F(UpdateRun, SameVersionDeclinedThrowsThePackageAwayAndLogsNothing)
 
     EXPECT_RUN_ENDED(run);
     ASSERT_EQ(run.dialogs.size(), 2u) << Describe(run);
-    ExpectComponentMessage(run.dialogs[0], kConfirmTitle, "Re-install this Update?", kConfirmContent);
+    ExpectComponentMessage(run.dialogs[0], kConfirmTitle, "Re-install this Update?", kYesNoButtons);
     const auto buttons = run.dialogs[0].ButtonIds();
     EXPECT_NE(std::find(buttons.begin(), buttons.end(), IDYES), buttons.end()) << Describe(run);
     EXPECT_NE(std::find(buttons.begin(), buttons.end(), IDNO), buttons.end()) << Describe(run);
-    ExpectComponentMessage(run.dialogs[1], kInformationTitle, "Update Aborted", "The Database Update has been aborted.");
+    ExpectComponentMessage(run.dialogs[1], kInformationTitle, "Update Aborted", kOkButton);
     EXPECT_FALSE(DirExists(s.staging));
     EXPECT_EQ(FolderSnapshot(s.install), before) << "nothing copied, no extra deleted";
     EXPECT_FALSE(s.Log().has_value());
