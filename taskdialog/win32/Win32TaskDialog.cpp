@@ -9,6 +9,7 @@
 #include "taskdialog/TaskMessageForm.h"
 #include "taskdialog/win32/TaskMessageWindow.h"
 #include "winenv/win32/OsVersionQuery.h"
+#include "winenv/win32/WideText.h"
 
 namespace dupd {
 
@@ -22,26 +23,6 @@ static_assert(TDF_CAN_BE_MINIMIZED == td::kCanBeMinimized);
 static_assert(TDN_VERIFICATION_CLICKED == td::kVerificationClicked);
 
 namespace {
-
-std::wstring ToWide(const std::string& text)
-{
-    if (text.empty()) return {};
-    const int n = ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring out(static_cast<std::size_t>(n > 0 ? n : 0), L'\0');
-    if (n > 0) ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
-    return out;
-}
-
-std::string ToAnsi(const wchar_t* text)
-{
-    if (text == nullptr || *text == L'\0') return {};
-    const int n = ::WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
-    if (n <= 1) return {};
-    std::string out(static_cast<std::size_t>(n), '\0');
-    ::WideCharToMultiByte(CP_ACP, 0, text, -1, out.data(), n, nullptr, nullptr);
-    out.resize(static_cast<std::size_t>(n - 1));
-    return out;
-}
 
 // Button captions go into fixed buffers of 1024 characters, so a longer caption
 // is cut after 1023.

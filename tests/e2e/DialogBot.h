@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "winenv/win32/Imaging.h"
+
 namespace e2e {
 
 // The window class of the task-dialog component's own (emulated) dialog, its
@@ -411,65 +413,12 @@ inline std::string ClickCentre(HWND child, const std::function<bool()>& happened
 // nothing else needs to link it).
 inline bool CaptureToPng(HWND window, const std::string& pngPath)
 {
-    RECT r{};
-    if (!GetWindowRect(window, &r)) return false;
-    const int w = r.right - r.left, h = r.bottom - r.top;
-    if (w <= 0 || h <= 0) return false;
-
-    HDC screen = GetDC(nullptr);
-    HDC mem = CreateCompatibleDC(screen);
-    HBITMAP bmp = CreateCompatibleBitmap(screen, w, h);
-    HGDIOBJ old = SelectObject(mem, bmp);
-    // Copied from the screen: under Wine, PrintWindow gives an empty picture of
-    // another process's window.
+    // Another process's window: in front, and painted, before it is copied.
     SetForegroundWindow(window);
     RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
     Sleep(100);
-    const bool drawn = BitBlt(mem, 0, 0, w, h, screen, r.left, r.top, SRCCOPY) != FALSE;
-    SelectObject(mem, old);
-    DeleteDC(mem);
-    ReleaseDC(nullptr, screen);
-
-    bool saved = false;
-    HMODULE gdiplus = drawn ? LoadLibraryA("gdiplus.dll") : nullptr;
-    if (gdiplus != nullptr) {
-        struct StartupInput {
-            UINT32 version = 1;
-            void* callback = nullptr;
-            BOOL noThread = FALSE;
-            BOOL noCodecs = FALSE;
-        } input;
-        using Startup = int(WINAPI*)(ULONG_PTR*, const StartupInput*, void*);
-        using Shutdown = void(WINAPI*)(ULONG_PTR);
-        using FromHbitmap = int(WINAPI*)(HBITMAP, HPALETTE, void**);
-        using Save = int(WINAPI*)(void*, const WCHAR*, const CLSID*, const void*);
-        using Dispose = int(WINAPI*)(void*);
-        auto startup = reinterpret_cast<Startup>(reinterpret_cast<void*>(GetProcAddress(gdiplus, "GdiplusStartup")));
-        auto shutdown =
-            reinterpret_cast<Shutdown>(reinterpret_cast<void*>(GetProcAddress(gdiplus, "GdiplusShutdown")));
-        auto fromHbitmap = reinterpret_cast<FromHbitmap>(
-            reinterpret_cast<void*>(GetProcAddress(gdiplus, "GdipCreateBitmapFromHBITMAP")));
-        auto save = reinterpret_cast<Save>(reinterpret_cast<void*>(GetProcAddress(gdiplus, "GdipSaveImageToFile")));
-        auto dispose = reinterpret_cast<Dispose>(reinterpret_cast<void*>(GetProcAddress(gdiplus, "GdipDisposeImage")));
-        ULONG_PTR token = 0;
-        if (startup && shutdown && fromHbitmap && save && dispose && startup(&token, &input, nullptr) == 0) {
-            // The PNG encoder of GDI+.
-            const CLSID png = {0x557CF406, 0x1A04, 0x11D3, {0x9A, 0x73, 0x00, 0x00, 0xF8, 0x1E, 0xF3, 0x2E}};
-            void* image = nullptr;
-            if (fromHbitmap(bmp, nullptr, &image) == 0) {
-                std::wstring wide(pngPath.size() + 1, L'\0');
-                const int n = MultiByteToWideChar(CP_ACP, 0, pngPath.c_str(), -1, &wide[0],
-                                                  static_cast<int>(wide.size()));
-                wide.resize(n > 0 ? n - 1 : 0);
-                saved = save(image, wide.c_str(), &png, nullptr) == 0;
-                dispose(image);
-            }
-            shutdown(token);
-        }
-        FreeLibrary(gdiplus);
-    }
-    DeleteObject(bmp);
-    return saved;
+    std::string error;
+    return dupd::SaveWindowPng(window, pngPath, error);
 }
 
 namespace detail {

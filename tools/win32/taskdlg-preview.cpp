@@ -7,8 +7,6 @@
 // Exit code: 0 after a dialog was shown, 1 when Execute returned -1, 2 on bad
 // arguments, an unreadable file or a fault in it (FILE:LINE: ... on stderr).
 #include <windows.h>
-#include <objidl.h>  // the imaging header needs the property types it leaves out
-#include <gdiplus.h>
 
 #include <cstdio>
 #include <cstring>
@@ -21,6 +19,7 @@
 #include "taskdialog/TaskDialog.h"
 #include "taskdialog/win32/Win32TaskDialog.h"
 #include "winenv/win32/Handle.h"
+#include "winenv/win32/Imaging.h"
 
 namespace {
 
@@ -88,122 +87,14 @@ void Say(const std::string& line)
 
 const char* YesNo(bool v) { return v ? "true" : "false"; }
 
-std::wstring Wide(const std::string& text)
-{
-    const int n = ::MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
-    std::wstring out(n > 0 ? n : 1, L'\0');
-    if (n > 0) ::MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, &out[0], n);
-    out.resize(out.size() - 1);
-    return out;
-}
-
-// A 32-bit top-down bitmap selected into a memory DC.
-class Page {
-public:
-    Page(int width, int height) : width_(width), height_(height), dc_(::CreateCompatibleDC(nullptr))
-    {
-        BITMAPINFO info{};
-        info.bmiHeader.biSize = sizeof info.bmiHeader;
-        info.bmiHeader.biWidth = width;
-        info.bmiHeader.biHeight = -height;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        info.bmiHeader.biCompression = BI_RGB;
-        void* bits = nullptr;
-        if (dc_) bitmap_.reset(::CreateDIBSection(dc_.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-        bits_ = static_cast<BYTE*>(bits);
-        if (bitmap_) old_ = ::SelectObject(dc_.get(), bitmap_.get());
-    }
-    ~Page()
-    {
-        if (old_) ::SelectObject(dc_.get(), old_);
-    }
-    Page(const Page&) = delete;
-    Page& operator=(const Page&) = delete;
-
-    bool ok() const { return bits_ != nullptr; }
-    HDC dc() const { return dc_.get(); }
-    int width() const { return width_; }
-    int height() const { return height_; }
-    BYTE* bits() const { return bits_; }
-
-private:
-    int width_, height_;
-    UniqueMemoryDc dc_;
-    UniqueBitmap bitmap_;
-    BYTE* bits_ = nullptr;
-    HGDIOBJ old_ = nullptr;
-};
-
-// PNG through the system's imaging library; false with a message on failure.
-bool SavePng(const Page& page, const std::string& path)
-{
-    Gdiplus::GdiplusStartupInput input;
-    ULONG_PTR token = 0;
-    if (Gdiplus::GdiplusStartup(&token, &input, nullptr) != Gdiplus::Ok) {
-        std::fprintf(stderr, "taskdlg-preview: the imaging library (GDI+) did not start\n");
-        return false;
-    }
-    bool saved = false;
-    {
-        UINT count = 0, size = 0;
-        Gdiplus::DllExports::GdipGetImageEncodersSize(&count, &size);
-        std::vector<BYTE> buffer(size);
-        auto* codecs = reinterpret_cast<Gdiplus::ImageCodecInfo*>(buffer.data());
-        CLSID png{};
-        bool found = false;
-        if (size > 0 && Gdiplus::DllExports::GdipGetImageEncoders(count, size, codecs) == Gdiplus::Ok) {
-            for (UINT i = 0; i < count && !found; ++i) {
-                if (codecs[i].MimeType && std::wcscmp(codecs[i].MimeType, L"image/png") == 0) {
-                    png = codecs[i].Clsid;
-                    found = true;
-                }
-            }
-        }
-        Gdiplus::GpBitmap* bitmap = nullptr;
-        if (!found) {
-            std::fprintf(stderr, "taskdlg-preview: the imaging library has no PNG encoder\n");
-        } else if (Gdiplus::DllExports::GdipCreateBitmapFromScan0(page.width(), page.height(), page.width() * 4,
-                                                                   PixelFormat32bppRGB, page.bits(),
-                                                                   &bitmap) != Gdiplus::Ok) {
-            std::fprintf(stderr, "taskdlg-preview: could not hand the picture to the imaging library\n");
-        } else {
-            ::GdiFlush();
-            const std::wstring file = Wide(path);
-            saved = Gdiplus::DllExports::GdipSaveImageToFile(bitmap, file.c_str(), &png, nullptr) == Gdiplus::Ok;
-            if (!saved) std::fprintf(stderr, "taskdlg-preview: could not write %s\n", path.c_str());
-            Gdiplus::DllExports::GdipDisposeImage(bitmap);
-        }
-    }
-    Gdiplus::GdiplusShutdown(token);
-    return saved;
-}
-
-// The dialog window with its frame, as it stands on the screen.
-bool SaveWindowPng(HWND window, const std::string& path)
-{
-    RECT r{};
-    if (!::GetWindowRect(window, &r) || r.right <= r.left || r.bottom <= r.top) {
-        std::fprintf(stderr, "taskdlg-preview: the dialog window has no size to take a picture of\n");
-        return false;
-    }
-    // Children paint after their parent: all of them have to be done first.
-    ::RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-    ::GdiFlush();
-    Page page(r.right - r.left, r.bottom - r.top);
-    WindowDc screen(nullptr);
-    if (!page.ok() || !screen ||
-        !::BitBlt(page.dc(), 0, 0, page.width(), page.height(), screen.get(), r.left, r.top, SRCCOPY)) {
-        std::fprintf(stderr, "taskdlg-preview: could not copy the dialog window\n");
-        return false;
-    }
-    return SavePng(page, path);
-}
-
 // Standard output carries only the dialog's own lines; this goes to stderr.
 void SaveShot(HWND window, const std::string& path)
 {
-    if (SaveWindowPng(window, path)) std::fprintf(stderr, "taskdlg-preview: saved %s\n", path.c_str());
+    std::string error;
+    if (SaveWindowPng(window, path, error))
+        std::fprintf(stderr, "taskdlg-preview: saved %s\n", path.c_str());
+    else
+        std::fprintf(stderr, "taskdlg-preview: %s\n", error.c_str());
 }
 
 // The native dialog reports TDN_CREATED before it is shown and painted, and tells
