@@ -141,6 +141,9 @@ public:
     // Clipping to a rectangle until ClearClip.
     virtual void SetClipRect(const TRect& rect) = 0;
     virtual void ClearClip() = 0;
+    // The bounding box of what drawing can reach now (the clip and the device's
+    // visible area); empty when nothing can be drawn.
+    virtual TRect ClipBounds() const = 0;
 
     virtual int PixelsPerInchX() const = 0;
     virtual int PixelsPerInchY() const = 0;

@@ -7,6 +7,7 @@
 #include <string>
 #include <memory>
 #include <utility>
+#include <vector>
 
 #include "markup/MarkupHelpers.h"
 
@@ -20,7 +21,6 @@ constexpr long long kMaxCoord = 1LL << 26;
 constexpr int kListStep = 12;
 constexpr int kMaxListLevel = 100000;
 constexpr int kMaxFontSize = 1000;
-constexpr int kMaxTiles = 1 << 16;
 constexpr int kGradientBands = 64;
 constexpr TColor kErrorMarkColor = 0x000000FF;
 constexpr TColor kHighlight = 0xFF00000D;
@@ -101,13 +101,19 @@ private:
     bool spKnown_ = false;
 };
 
-// What the second pass of a line must see exactly as the first pass saw it.
+// What the second pass of a line must see exactly as the first pass saw it. The
+// text switches are here too: a tag late in a line must not reach back to the
+// pieces before it when the line is drawn.
 struct LayoutState {
     bool inAnchor = false;
     std::shared_ptr<const std::string> anchorRef = std::make_shared<const std::string>();
     int anchorCounter = 0;
     int listLevel = 0;
     int pictureCounter = 0;
+    bool hidden = false;
+    bool subscript = false;
+    bool superscript = false;
+    bool shadow = false;
 };
 
 // A picture resolved from a source text.
@@ -210,7 +216,7 @@ private:
     int indent_ = 0;
     bool paraBackground_ = false;
     TColor paraSavedBrush_ = clNone;
-    bool subscript_ = false, superscript_ = false, shadow_ = false, errorMark_ = false, hidden_ = false;
+    bool errorMark_ = false;
     TColor fontSavedBrush_ = clNone;
     TColor highlightSavedFont_ = clNone, highlightSavedBrush_ = clNone;
     TColor hoverSavedBrush_ = clNone, hoverSavedFont_ = clNone;
@@ -243,6 +249,10 @@ private:
     bool lineFull_ = false;
     bool textHit_ = false;
     bool pictureHit_ = false;
+    // Whether each indent tag of the line moved the text, as the first pass found;
+    // the second pass follows it, since its own line width leaves the text out.
+    std::vector<bool> indentMoves_;
+    std::size_t indentNext_ = 0;
 };
 
 bool Engine::Run(const std::string& text)
@@ -346,6 +356,8 @@ std::string Engine::LineRoutine(Cursor& markup, TRect rect, bool measure, bool f
     lineFull_ = false;
     textHit_ = false;
     pictureHit_ = false;
+    if (firstPass) indentMoves_.clear();
+    indentNext_ = 0;
 
     if (paraBackground_ && !measure && c_.BrushColor() != clNone) {
         c_.SetPenColor(c_.BrushColor());
@@ -382,11 +394,11 @@ void Engine::CutPiece(Cursor& markup, bool measure, bool firstPass, std::string&
     const std::string piece = ReplacePieceEntities(raw);
 
     const int h = Height(piece);
-    if (subscript_) SetMeasure(subAllowance_, std::max(subAllowance_, h / 4));
-    if (superscript_) SetMeasure(supAllowance_, std::max(supAllowance_, h / 4));
+    if (layout_.subscript) SetMeasure(subAllowance_, std::max(subAllowance_, h / 4));
+    if (layout_.superscript) SetMeasure(supAllowance_, std::max(supAllowance_, h / 4));
     lineHeight_ = std::max(lineHeight_, h);
 
-    if (hidden_) {
+    if (layout_.hidden) {
         if (firstPass) res_.PlainText += piece;
         markup.Advance(end);
         return;
@@ -411,11 +423,11 @@ void Engine::CutPiece(Cursor& markup, bool measure, bool firstPass, std::string&
     } else {
         TRect r{curX_, line_.Top, line_.Right, line_.Bottom};
         long long bottom = r.Bottom;
-        if (superscript_) bottom -= supAllowance_;
-        if (subscript_) bottom += subAllowance_;
+        if (layout_.superscript) bottom -= supAllowance_;
+        if (layout_.subscript) bottom += subAllowance_;
         bottom -= shift_;
         r.Bottom = Sat(bottom);
-        if (shadow_) {
+        if (layout_.shadow) {
             const TColor color = c_.Font().Color;
             SetFontColor(req_.ShadowColor);
             TRect s = SatRect(static_cast<long long>(r.Left) + shadowOffset_,
@@ -448,9 +460,11 @@ void Engine::CutPiece(Cursor& markup, bool measure, bool firstPass, std::string&
         curX_ = right;
     }
 
-    // Only the first pass decides what makes up the line; the second replays it.
+    // Only the first pass decides what makes up the line; the second replays it. A
+    // word wider than the whole line is not let in after other words: it begins the
+    // next line, where it comes first and so stands on a line of its own.
     const long long available = static_cast<long long>(line_.Right) - line_.Left - carriedOffset_;
-    const bool accepted = !firstPass || available > lineWidth_ || available <= w || !placedEndsWithSpace_;
+    const bool accepted = !firstPass || available > lineWidth_ || !placedEndsWithSpace_;
     if (accepted || !req_.WordWrap) {
         source.append(raw);
         markup.Advance(end);
@@ -558,7 +572,14 @@ void Engine::OpeningTag(const std::string& tag, const std::string& up, bool hasC
         } else if (second == 'N') {
             bool valid = false;
             const int value = ReadNumber(AttributeValue(up, "X"), &valid);
-            if (valid && value > lineWidth_) {
+            bool move = false;
+            if (firstPass) {
+                move = valid && value > lineWidth_;
+                indentMoves_.push_back(move);
+            } else if (indentNext_ < indentMoves_.size()) {
+                move = indentMoves_[indentNext_++];
+            }
+            if (move) {
                 lineWidth_ = Sat(value);
                 curX_ = Sat(static_cast<long long>(bounds_.Left) + lineWidth_);
             }
@@ -593,11 +614,11 @@ void Engine::OpeningTag(const std::string& tag, const std::string& up, bool hasC
         if (second == '>')
             SetStyle(fsStrikeOut, true);
         else if (second == 'H')
-            shadow_ = true;
+            layout_.shadow = true;
         else if (up == "<SUB>")
-            subscript_ = true;
+            layout_.subscript = true;
         else if (up == "<SUP>")
-            superscript_ = true;
+            layout_.superscript = true;
         break;
     case 'U':
         if (second == '>') {
@@ -607,7 +628,7 @@ void Engine::OpeningTag(const std::string& tag, const std::string& up, bool hasC
             lineDone_ = true;
         }
         break;
-    case 'Z': hidden_ = true; break;
+    case 'Z': layout_.hidden = true; break;
     default: break;
     }
 }
@@ -664,9 +685,9 @@ void Engine::ClosingTag(const std::string& up)
     }
     case 'S':
         if (second == 'U') {
-            subscript_ = superscript_ = false;
+            layout_.subscript = layout_.superscript = false;
         } else if (second == 'H') {
-            shadow_ = false;
+            layout_.shadow = false;
         } else {
             SetStyle(fsStrikeOut, false);
         }
@@ -680,7 +701,7 @@ void Engine::ClosingTag(const std::string& up)
             SetStyle(fsUnderline, false);
         }
         break;
-    case 'Z': hidden_ = false; break;
+    case 'Z': layout_.hidden = false; break;
     default: break;
     }
 }
@@ -819,7 +840,7 @@ void Engine::ListItem()
     const long long level = layout_.listLevel;
     lineWidth_ = Sat(lineWidth_ + level * kListStep);
     curX_ = Sat(curX_ + (level - 1) * kListStep);
-    if (!measure_ && !hidden_) {
+    if (!measure_ && !layout_.hidden) {
         const std::string name = c_.Font().Name;
         ChangeFont([](TFontState& f) { f.Name = "Symbol"; });
         TRect r{curX_, line_.Top, line_.Right, line_.Bottom};
@@ -1005,11 +1026,17 @@ void Engine::BodyTag(const std::string& tag, const std::string& up, std::size_t 
         if (p.kind == Picture::kGraphic) {
             const long long w = Clamp(p.graphic->Width(), 0, kMaxCoord);
             const long long h = Clamp(p.graphic->Height(), 0, kMaxCoord);
-            if (w > 0 && h > 0) {
+            // Only the tiles that reach into the visible part of the bounds are drawn,
+            // on the grid that starts at the bounds' corner.
+            const TRect clip = c_.ClipBounds();
+            const long long left = std::max(bounds_.Left, clip.Left), right = std::min(bounds_.Right, clip.Right);
+            const long long top = std::max(bounds_.Top, clip.Top), bottom = std::min(bounds_.Bottom, clip.Bottom);
+            if (w > 0 && h > 0 && left < right && top < bottom) {
+                const long long x0 = bounds_.Left + (left - bounds_.Left) / w * w;
+                const long long y0 = bounds_.Top + (top - bounds_.Top) / h * h;
                 c_.SetClipRect(bounds_);
-                int tiles = 0;
-                for (long long y = bounds_.Top; y < bounds_.Bottom && tiles < kMaxTiles; y += h)
-                    for (long long x = bounds_.Left; x < bounds_.Right && tiles < kMaxTiles; x += w, ++tiles)
+                for (long long y = y0; y < bottom; y += h)
+                    for (long long x = x0; x < right; x += w)
                         DrawPictureAt(p, static_cast<int>(x), static_cast<int>(y), 0, 0);
                 c_.ClearClip();
             }

@@ -138,14 +138,75 @@ TEST(DrawMarkup, WrapsAtSpacesButNeverSplitsAWordContinuedAcrossATag)
         EXPECT_EQ(o.result.PlainText, "aaaa bbbbbb cc");  // the wrapped word only once
     }
     {
-        // A word wider than the whole line is placed whole, not split, and what
-        // follows it begins the next line.
+        // A word wider than the whole line stands whole on a line of its own, and
+        // what follows it begins the next line.
         TestCanvas canvas;
         const Outcome o = Layout(canvas, "ab cdefghijklmnop qr", MarkupPaintProfile(), TRect{0, 0, 41, 100});
-        EXPECT_EQ(DrawnText(canvas, "cdefghijklmnop ").Rect.Left, 1 + 18);
-        EXPECT_EQ(DrawnText(canvas, "qr").Rect.Top, kLine);
-        EXPECT_EQ(o.result.Width, 18 + 84 + 2);
+        EXPECT_EQ(DrawnText(canvas, "ab ").Rect.Top, 0);
+        EXPECT_EQ(DrawnText(canvas, "cdefghijklmnop ").Rect.Left, 1);
+        EXPECT_EQ(DrawnText(canvas, "cdefghijklmnop ").Rect.Top, kLine);
+        EXPECT_EQ(DrawnText(canvas, "qr").Rect.Top, 2 * kLine);
+        EXPECT_EQ(o.result.Width, 84 + 2);
+        EXPECT_EQ(o.result.Height, 3 * kLine);
+        // An anchor on such a word is found on its own line, not beside "ab ".
+        const std::string anchored = "ab <A href=\"w\">cdefghijklmnop</A> qr";
+        TestCanvas beside, below;
+        EXPECT_FALSE(Layout(beside, anchored, MarkupHitTestProfile(1 + 18 + 6, 7, false), TRect{0, 0, 41, 100}).hit);
+        const Outcome b = Layout(below, anchored, MarkupHitTestProfile(1 + 6, kLine + 7, false), TRect{0, 0, 41, 100});
+        EXPECT_TRUE(b.hit);
+        EXPECT_EQ(b.result.AnchorAtPoint, "w");
     }
+    {
+        // Beside a bullet it is still the line's first word and stays there.
+        TestCanvas canvas;
+        Layout(canvas, "<UL><LI>cdefghijklmnop</UL>", MarkupPaintProfile(), TRect{0, 0, 41, 100});
+        EXPECT_EQ(DrawnText(canvas, "\xB7").Rect.Top, kLine);
+        EXPECT_EQ(DrawnText(canvas, "cdefghijklmnop").Rect.Top, kLine);
+        EXPECT_EQ(DrawnText(canvas, "cdefghijklmnop").Rect.Left, 1 + 12);
+    }
+}
+
+TEST(DrawMarkup, TagsLateInALineDoNotChangeHowItsEarlierTextIsDrawn)
+{
+    {
+        // A hidden span that runs over a break: the visible text before it is drawn.
+        TestCanvas canvas;
+        const std::string text = "abc <Z>hid<BR>den</Z> xyz";
+        const Outcome o = Layout(canvas, text, MarkupPaintProfile());
+        EXPECT_EQ(canvas.DrawnTexts(), (std::vector<std::string>{"abc ", " ", "xyz"}));
+        EXPECT_EQ(DrawnText(canvas, "abc ").Rect.Top, 0);
+        EXPECT_EQ(DrawnText(canvas, "xyz").Rect.Top, kLine);
+        EXPECT_EQ(DrawnText(canvas, "xyz").Rect.Left, 1 + 6);
+        EXPECT_EQ(o.result.PlainText, "abc hid\rden xyz");
+    }
+    {
+        // A subscript begun before a wrap lowers only what follows it.
+        TestCanvas canvas;
+        Layout(canvas, "aaaa <SUB>bbbb cccc", MarkupPaintProfile(), TRect{0, 0, 60, 100});
+        const TCanvasCall before = DrawnText(canvas, "aaaa ");
+        const TCanvasCall after = DrawnText(canvas, "bbbb ");
+        EXPECT_EQ(before.Rect.Top, 0);
+        EXPECT_EQ(before.Rect.Bottom - before.Rect.Top, kLine);
+        EXPECT_GT(after.Rect.Top, 0);
+        EXPECT_EQ(after.Rect.Bottom - after.Rect.Top, kLine + kLine / 4);
+    }
+    {
+        // So does a shadow.
+        TestCanvas canvas;
+        Layout(canvas, "abc <SH>x<BR>y</SH> z", MarkupPaintProfile());
+        EXPECT_EQ(canvas.DrawnTexts(), (std::vector<std::string>{"abc ", "x", "x", "y", "y", " ", "z"}));
+    }
+}
+
+TEST(DrawMarkup, IndentTagNeverMovesTextBackOverTheLine)
+{
+    const std::string text = "abcdefghijk <IN x=\"10\">g";
+    TestCanvas canvas;
+    const Outcome o = Layout(canvas, text, MarkupPaintProfile());
+    EXPECT_EQ(DrawnText(canvas, "g").Rect.Left, 1 + 72);
+    EXPECT_EQ(o.result.Width, 72 + 6 + 2);
+    TestCanvas measuring;
+    EXPECT_EQ(Layout(measuring, text, MarkupHitTestProfile(0, 0, true)).result.Width, o.result.Width);
 }
 
 TEST(DrawMarkup, WordWrapOffDrawsEachRunWholeWithAnEllipsis)
@@ -759,6 +820,34 @@ TEST(DrawMarkup, BodyPicturesAreClippedToTheBounds)
     EXPECT_EQ(graphics[6].Rect, (TRect{110, 0, 120, 10}));
     EXPECT_EQ(canvas.Of(TCanvasCall::kClip).size(), 2u);
     EXPECT_EQ(canvas.Of(TCanvasCall::kClearClip).size(), 2u);
+}
+
+TEST(DrawMarkup, BodyTilesCoverWhatIsVisibleOfTheBoundsAndNoMore)
+{
+    FakePictureContainer container;
+    container.Add("dot", 1, 1);
+    container.Add("tile", 50, 40);
+    TMarkupRequest request = MarkupPaintProfile();
+    request.PictureContainer = &container;
+    {
+        // More tiles than any fixed limit would allow: the last row and column too.
+        TestCanvas canvas;
+        Layout(canvas, "<BODY background=\"dot\">x", request, TRect{0, 0, 400, 300});
+        const auto graphics = canvas.Of(TCanvasCall::kGraphic);
+        ASSERT_EQ(graphics.size(), 400u * 300u);
+        EXPECT_EQ(graphics.back().Rect, (TRect{399, 299, 400, 300}));
+    }
+    {
+        // A paint of part of the window draws the tiles of that part, on the grid
+        // that starts at the bounds' corner.
+        TestCanvas canvas;
+        canvas.VisibleArea = TRect{120, 50, 180, 70};
+        Layout(canvas, "<BODY background=\"tile\">x", request, TRect{0, 0, 400, 300});
+        const auto graphics = canvas.Of(TCanvasCall::kGraphic);
+        ASSERT_EQ(graphics.size(), 2u) << canvas.Log();
+        EXPECT_EQ(graphics[0].Rect, (TRect{100, 40, 150, 80}));
+        EXPECT_EQ(graphics[1].Rect, (TRect{150, 40, 200, 80}));
+    }
 }
 
 TEST(DrawMarkup, OffsetAndIndentTags)

@@ -206,6 +206,9 @@ public:
 
     void SetClipRect(const TRect& rect) override { AddRect(TCanvasCall::kClip, rect); }
     void ClearClip() override { Calls.push_back(Snapshot(TCanvasCall::kClearClip)); }
+    // The visible area the canvas reports, whatever SetClipRect was asked.
+    TRect VisibleArea{0, 0, 4096, 4096};
+    TRect ClipBounds() const override { return VisibleArea; }
 
     int PixelsPerInchX() const override { return PpiX; }
     int PixelsPerInchY() const override { return PpiY; }
