@@ -26,14 +26,16 @@ RECT ToRect(const TRect& r)
 
 }  // namespace
 
-GdiCanvas::GdiCanvas(HDC dc)
+GdiCanvas::GdiCanvas(HDC dc, Calls calls)
     : dc_(dc),
+      plain_(calls == Calls::kPlain),
       entryFont_(::GetCurrentObject(dc, OBJ_FONT)),
       entryBrush_(::GetCurrentObject(dc, OBJ_BRUSH)),
       entryPen_(::GetCurrentObject(dc, OBJ_PEN))
 {
     RealizeFont();
-    ::SetTextColor(dc_, ColorRefOf(font_.Color));
+    textColor_ = ColorRefOf(font_.Color);
+    ::SetTextColor(dc_, textColor_);
     SetBrushColor(clNone);
     RealizePen();
 }
@@ -47,35 +49,74 @@ GdiCanvas::~GdiCanvas()
     if (entryPen_) ::SelectObject(dc_, entryPen_);
 }
 
-void GdiCanvas::RealizeFont()
+UniqueFont GdiCanvas::CreateFontFor(const TFontState& font) const
 {
     LOGFONTA lf{};
-    lf.lfHeight = -::MulDiv(font_.Size, ::GetDeviceCaps(dc_, LOGPIXELSY), 72);
-    lf.lfWeight = (font_.Style & fsBold) ? FW_BOLD : FW_NORMAL;
-    lf.lfItalic = (font_.Style & fsItalic) ? TRUE : FALSE;
-    lf.lfUnderline = (font_.Style & fsUnderline) ? TRUE : FALSE;
-    lf.lfStrikeOut = (font_.Style & fsStrikeOut) ? TRUE : FALSE;
-    lf.lfEscapement = font_.Escapement;
-    lf.lfOrientation = font_.Escapement;
+    lf.lfHeight = -::MulDiv(font.Size, ::GetDeviceCaps(dc_, LOGPIXELSY), 72);
+    lf.lfWeight = (font.Style & fsBold) ? FW_BOLD : FW_NORMAL;
+    lf.lfItalic = (font.Style & fsItalic) ? TRUE : FALSE;
+    lf.lfUnderline = (font.Style & fsUnderline) ? TRUE : FALSE;
+    lf.lfStrikeOut = (font.Style & fsStrikeOut) ? TRUE : FALSE;
+    lf.lfEscapement = font.Escapement;
+    lf.lfOrientation = font.Escapement;
     lf.lfCharSet = DEFAULT_CHARSET;
     lf.lfOutPrecision = OUT_DEFAULT_PRECIS;
     lf.lfClipPrecision = CLIP_DEFAULT_PRECIS;
     lf.lfQuality = DEFAULT_QUALITY;
     lf.lfPitchAndFamily = DEFAULT_PITCH;
-    std::strncpy(lf.lfFaceName, font_.Name.c_str(), LF_FACESIZE - 1);
+    std::strncpy(lf.lfFaceName, font.Name.c_str(), LF_FACESIZE - 1);
+    return UniqueFont(::CreateFontIndirectA(&lf));
+}
 
-    UniqueFont created(::CreateFontIndirectA(&lf));
+void GdiCanvas::RealizeFont()
+{
+    if (!plain_) {
+        SelectCachedFont();
+        return;
+    }
+    UniqueFont created = CreateFontFor(font_);
     if (!created) return;
     ::SelectObject(dc_, created.get());
     fontHandle_ = std::move(created);  // deletes the previous one, no longer selected
 }
 
+// Bold on and off, links and colours switch among very few faces; a face seen
+// lately is selected again instead of being created anew.
+void GdiCanvas::SelectCachedFont()
+{
+    const std::size_t kMaxFonts = 8;
+    for (std::size_t i = 0; i < fonts_.size(); ++i) {
+        if (SameFace(fonts_[i].face, font_)) {
+            ::SelectObject(dc_, fonts_[i].handle.get());
+            current_ = i;
+            return;
+        }
+    }
+    UniqueFont created = CreateFontFor(font_);
+    if (!created) return;
+    ::SelectObject(dc_, created.get());
+    if (fonts_.size() >= kMaxFonts) {
+        // The oldest goes; the one selected before this call is no longer selected.
+        fonts_.erase(fonts_.begin());
+    }
+    FontEntry entry;
+    entry.face = font_;
+    entry.handle = std::move(created);
+    fonts_.push_back(std::move(entry));
+    current_ = fonts_.size() - 1;
+}
+
 void GdiCanvas::SetFont(const TFontState& font)
 {
-    const bool recreate = !fontHandle_ || !SameFace(font_, font);
+    const bool selected = plain_ ? static_cast<bool>(fontHandle_) : !fonts_.empty();
+    const bool recreate = !selected || !SameFace(font_, font);
     font_ = font;
     if (recreate) RealizeFont();
-    ::SetTextColor(dc_, ColorRefOf(font_.Color));
+    const COLORREF color = ColorRefOf(font_.Color);
+    if (plain_ || color != textColor_) {
+        textColor_ = color;
+        ::SetTextColor(dc_, color);
+    }
 }
 
 // As with the framework canvas the markup was written for, a solid brush also
@@ -130,30 +171,93 @@ void GdiCanvas::SetBackgroundTransparent()
     ::SetBkMode(dc_, TRANSPARENT);
 }
 
+int GdiCanvas::Extent(const std::string& text, SIZE& size)
+{
+    const std::size_t kMaxWidths = 8192;
+    FontEntry* entry = plain_ || text.empty() ? nullptr : Current();
+    if (entry && entry->height >= 0) {
+        const auto known = entry->widths.find(text);
+        if (known != entry->widths.end()) {
+            size = SIZE{known->second, entry->height};
+            return size.cx;
+        }
+    }
+    size = SIZE{};
+    ::GetTextExtentPoint32A(dc_, text.c_str(), static_cast<int>(text.size()), &size);
+    if (entry) {
+        // The extent's height is the font's, whatever the text.
+        if (entry->height < 0) entry->height = size.cy;
+        if (entry->widths.size() >= kMaxWidths) entry->widths.clear();
+        entry->widths.emplace(text, size.cx);
+    }
+    return size.cx;
+}
+
+// A one-line bottom-aligned measurement of text without prefixes, tabs or line
+// breaks is the text's extent, placed as the measuring call places every text in
+// this font: the edges it moves, it moves by amounts of the font alone, learnt
+// from one real call per font and flags.
+bool GdiCanvas::MeasureByExtent(const std::string& text, TRect& rect, unsigned flags)
+{
+    const unsigned allowed = DT_CALCRECT | DT_SINGLELINE | DT_BOTTOM | DT_NOPREFIX | DT_EXPANDTABS |
+                             DT_EXTERNALLEADING | DT_END_ELLIPSIS;
+    if (plain_ || (flags & ~allowed) || (flags & (DT_CALCRECT | DT_SINGLELINE | DT_BOTTOM)) !=
+                                            (DT_CALCRECT | DT_SINGLELINE | DT_BOTTOM))
+        return false;
+    if (text.empty() || text.find_first_of("&\t\r\n") != std::string::npos) return false;
+    FontEntry* entry = Current();
+    if (!entry) return false;
+    SIZE size;
+    const int width = Extent(text, size);
+    // An ellipsis would shorten a text too wide for its rectangle.
+    if ((flags & DT_END_ELLIPSIS) && static_cast<long long>(rect.Left) + width > rect.Right) return false;
+
+    const CalcShift* shift = nullptr;
+    for (const CalcShift& s : entry->shifts)
+        if (s.flags == flags) shift = &s;
+    if (!shift) {
+        RECT probe{0, 0, 1000, 1000};
+        ::DrawTextA(dc_, "x", 1, &probe, flags);
+        entry->shifts.push_back(CalcShift{flags, probe.top, probe.bottom - 1000});
+        shift = &entry->shifts.back();
+    }
+    rect.Right = static_cast<int>(static_cast<long long>(rect.Left) + width);
+    rect.Top += shift->top;
+    rect.Bottom += shift->bottom;
+    return true;
+}
+
 int GdiCanvas::DrawText(const std::string& text, TRect& rect, unsigned flags)
 {
+    const bool heightAnswer = (flags & (DT_BOTTOM | DT_VCENTER)) && (flags & DT_SINGLELINE);
+    if (MeasureByExtent(text, rect, flags)) return Current()->height;
     RECT r = ToRect(rect);
     const int result = ::DrawTextA(dc_, text.c_str(), static_cast<int>(text.size()), &r, flags);
     rect = TRect{r.left, r.top, r.right, r.bottom};
     // Bottom- or centre-aligned, the system call answers the offset of the text's
     // bottom from the rectangle's top (and measuring keeps that bottom), not the
     // text's height.
-    if ((flags & (DT_BOTTOM | DT_VCENTER)) && (flags & DT_SINGLELINE)) return text.empty() ? 0 : TextHeight(text);
+    if (heightAnswer) return text.empty() ? 0 : TextHeight(text);
     return result;
 }
 
 int GdiCanvas::TextHeight(const std::string& text)
 {
-    SIZE size{};
-    ::GetTextExtentPoint32A(dc_, text.c_str(), static_cast<int>(text.size()), &size);
+    const FontEntry* entry = plain_ || text.empty() ? nullptr : Current();
+    if (entry && entry->height >= 0) return entry->height;
+    SIZE size;
+    Extent(text, size);
     return size.cy;
 }
 
 int GdiCanvas::TextWidth(const std::string& text)
 {
-    SIZE size{};
-    ::GetTextExtentPoint32A(dc_, text.c_str(), static_cast<int>(text.size()), &size);
-    return size.cx;
+    FontEntry* entry = plain_ || text != " " ? nullptr : Current();
+    if (entry && entry->spaceWidth >= 0) return entry->spaceWidth;
+    SIZE size;
+    const int width = Extent(text, size);
+    if (entry) entry->spaceWidth = width;
+    return width;
 }
 
 void GdiCanvas::MoveTo(int x, int y)
@@ -279,6 +383,14 @@ int GdiCanvas::PixelsPerInchY() const
 TColor GdiCanvas::ToRGB(TColor color) const
 {
     return static_cast<TColor>(ColorRefOf(color));
+}
+
+TRect GdiCanvas::ClipBounds() const
+{
+    RECT r{};
+    // A DC that cannot tell its clip is treated as showing nothing.
+    if (::GetClipBox(dc_, &r) == ERROR) return TRect{};
+    return TRect{r.left, r.top, r.right, r.bottom};
 }
 
 }  // namespace dupd

@@ -2,10 +2,20 @@
 // It creates the font, brush and pen its state asks for, keeps each until the
 // state changes, and on destruction puts the DC's own objects back and deletes its
 // own.
+//
+// The engine asks the same few questions over and over, so by default the canvas
+// keeps the last few fonts with their height, the width of a space and the
+// measuring call's vertical answer, and measures plain pieces with the cheaper
+// extent call, which gives the same rectangle. Calls::kPlain makes every call
+// the system call it names, for comparison.
 #pragma once
 
 #include <windows.h>
 #include <commctrl.h>
+
+#include <string>
+#include <unordered_map>
+#include <vector>
 
 #include "markup/Canvas.h"
 #include "winenv/win32/Handle.h"
@@ -14,7 +24,8 @@ namespace dupd {
 
 class GdiCanvas : public TCanvas {
 public:
-    explicit GdiCanvas(HDC dc);
+    enum class Calls { kShortcuts, kPlain };
+    explicit GdiCanvas(HDC dc, Calls calls = Calls::kShortcuts);
     ~GdiCanvas() override;
     GdiCanvas(const GdiCanvas&) = delete;
     GdiCanvas& operator=(const GdiCanvas&) = delete;
@@ -50,23 +61,47 @@ public:
 
     void SetClipRect(const TRect& rect) override;
     void ClearClip() override;
+    TRect ClipBounds() const override;
 
     int PixelsPerInchX() const override;
     int PixelsPerInchY() const override;
     TColor ToRGB(TColor color) const override;
 
 private:
+    // What one font answers the same whatever the text (-1 while not yet known).
+    struct CalcShift {
+        unsigned flags;
+        int top, bottom;  // the measuring call's change to the rectangle's edges
+    };
+    struct FontEntry {
+        TFontState face;
+        UniqueFont handle;
+        int height = -1;
+        int spaceWidth = -1;
+        std::vector<CalcShift> shifts;
+        std::unordered_map<std::string, int> widths;  // a dialog's texts repeat their words
+    };
+
+    UniqueFont CreateFontFor(const TFontState& font) const;
     void RealizeFont();
+    void SelectCachedFont();
+    FontEntry* Current() { return fonts_.empty() ? nullptr : &fonts_[current_]; }
+    bool MeasureByExtent(const std::string& text, TRect& rect, unsigned flags);
+    int Extent(const std::string& text, SIZE& size);
     void RealizePen();
     static HIMAGELIST SystemImageList(bool large);
 
     HDC dc_;
+    bool plain_;
     HGDIOBJ entryFont_;
     HGDIOBJ entryBrush_;
     HGDIOBJ entryPen_;
 
     TFontState font_;
-    UniqueFont fontHandle_;
+    UniqueFont fontHandle_;  // plain calls only
+    std::vector<FontEntry> fonts_;  // shortcuts only: a few, oldest first
+    std::size_t current_ = 0;
+    COLORREF textColor_ = CLR_INVALID;
     TColor brushColor_ = clNone;
     UniqueBrush brushHandle_;
     TColor penColor_ = clBlack;

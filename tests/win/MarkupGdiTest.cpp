@@ -856,4 +856,149 @@ TEST(DrawMarkupOnGdi, PicturesComeFromTheCacheAndSystemIcons)
     EXPECT_EQ(NonWhiteOutside(s, TRect{1, 0, 1 + size, size}), 0);
 }
 
+// ---------------------------------------------------------------- shortcuts against the plain calls
+
+// The canvas's cached fonts and metrics and its extent-call measuring must answer
+// exactly what the system calls they stand for answer.
+TEST(GdiCanvasShortcuts, MeasureExactlyAsThePlainSystemCalls)
+{
+    Surface fastSurface(64, 64), plainSurface(64, 64);
+    GdiCanvas fast(fastSurface.dc());
+    GdiCanvas plain(plainSurface.dc(), GdiCanvas::Calls::kPlain);
+
+    // More faces than the canvas keeps, so that fonts also leave its cache and come back.
+    std::vector<TFontState> fonts;
+    for (const char* name : {"Tahoma", "Arial", "Courier New", "Times New Roman", "MS Sans Serif"})
+        for (int size : {7, 12, 19})
+            for (std::uint8_t style : {std::uint8_t{0}, std::uint8_t{fsBold}, std::uint8_t{fsItalic | fsUnderline}}) {
+                TFontState f = TestFont(size, style);
+                f.Name = name;
+                fonts.push_back(f);
+            }
+    TFontState turned = TestFont(11, fsBold);
+    turned.Escapement = 900;
+    fonts.push_back(turned);
+
+    const std::vector<std::string> texts = {"a", "word ", " ", "Quellmark", "W", "iii", "two words",
+                                            "\xC4\xF6\xFC\xE9\xDF", "x,y.", "(the) ", "a&b", "&&", "tab\there",
+                                            "line\r\nbreak", "end\n", "", std::string(300, 'm')};
+    const unsigned base = dt::kBottom | dt::kSingleLine | dt::kExpandTabs | dt::kExternalLeading;
+    const std::vector<unsigned> flagSets = {base | dt::kCalcRect,
+                                            base | dt::kCalcRect | dt::kNoPrefix,
+                                            base | dt::kCalcRect | dt::kEndEllipsis,
+                                            (base & ~dt::kExternalLeading) | dt::kCalcRect | dt::kNoPrefix,
+                                            dt::kVCenter | dt::kSingleLine | dt::kCalcRect,
+                                            dt::kCalcRect | dt::kWordBreak};
+    const std::vector<TRect> rects = {{1, 0, 400, 10000}, {10, -5, 30, 7}, {-100, 50, -120, 40}, {0, 300, 5000, 319}};
+
+    int compared = 0, differing = 0;
+    for (int round = 0; round < 2; ++round) {  // the second round answers from what the first one cached
+        for (const std::string& text : texts) {
+            for (const TFontState& font : fonts) {
+                fast.SetFont(font);
+                plain.SetFont(font);
+                const int h = fast.TextHeight(text), ph = plain.TextHeight(text);
+                const int sw = fast.TextWidth(" "), psw = plain.TextWidth(" ");
+                const int w = fast.TextWidth(text), pw = plain.TextWidth(text);
+                bool same = h == ph && sw == psw && w == pw;
+                for (unsigned flags : flagSets) {
+                    for (const TRect& rect : rects) {
+                        TRect r = rect, pr = rect;
+                        const int answer = fast.DrawText(text, r, flags);
+                        const int plainAnswer = plain.DrawText(text, pr, flags);
+                        if (answer != plainAnswer || !(r == pr)) {
+                            same = false;
+                            if (differing < 10)
+                                ADD_FAILURE() << font.Name << " " << font.Size << " style " << int(font.Style)
+                                              << " flags " << flags << " \"" << text << "\": " << answer << " ["
+                                              << r.Left << "," << r.Top << "," << r.Right << "," << r.Bottom
+                                              << "] against " << plainAnswer << " [" << pr.Left << "," << pr.Top
+                                              << "," << pr.Right << "," << pr.Bottom << "]";
+                        }
+                        ++compared;
+                    }
+                }
+                if (!same) ++differing;
+            }
+        }
+    }
+    EXPECT_EQ(differing, 0);
+    EXPECT_EQ(compared, 2 * static_cast<int>(texts.size() * fonts.size() * flagSets.size() * rects.size()));
+}
+
+std::string ResultText(bool answer, const TMarkupResult& r)
+{
+    std::ostringstream out;
+    out << answer << " " << r.Width << "x" << r.Height << " anchors " << r.AnchorCount << " at point \""
+        << r.AnchorAtPoint << "\" #" << r.AnchorNumberAtPoint << " focus \"" << r.FocusAnchorHref << "\" plain \""
+        << r.PlainText << "\"";
+    return out.str();
+}
+
+// Whole layouts: every profile gives the same results and paints the same pixels.
+TEST(GdiCanvasShortcuts, LayoutAndPaintingAreThoseOfThePlainCalls)
+{
+    const std::vector<std::string> texts = {
+        "Plain words that wrap across several lines of the narrow bounds given to them here",
+        "Some <B>bold</B> and <I>italic</I> words, <A HREF=\"help:a\">a link</A> and <U>more</U>",
+        "<FONT SIZE=\"14\" COLOR=\"#C00000\">Large red</FONT> then <B><I>both</I></B> &amp; plain <SUB>low</SUB>",
+        "Tab\tand &lt;entities&gt; with a & in it<BR>and a break, <SHADOW>shadowed</SHADOW> text",
+        "<P ALIGN=\"CENTER\">centred <A HREF=\"x\">one</A> <A HREF=\"y\">two</A></P><P ALIGN=\"RIGHT\">right</P>",
+        "<LI>first item</LI><LI>second <B>item</B></LI> Quellmark Quellmark Quellmark"};
+    const int width = 160, height = 120;
+    Surface fastSurface(width, height), plainSurface(width, height);
+    for (const std::string& text : texts) {
+        for (int profile = 0; profile < 4; ++profile) {
+            TMarkupRequest request = profile == 0   ? MarkupPaintProfile()
+                                     : profile == 1 ? MarkupHitTestProfile(0, 0, true)
+                                     : profile == 2 ? MarkupHitTestProfile(60, 8, false)
+                                                    : MarkupHitTestProfile(100, 30, false);
+            fastSurface.Clear();
+            plainSurface.Clear();
+            TMarkupResult fastResult, plainResult;
+            bool fastAnswer, plainAnswer;
+            {
+                GdiCanvas fast(fastSurface.dc());
+                fast.SetFont(TestFont(9));
+                fastAnswer = DrawMarkup(fast, text, TRect{0, 0, width, height}, request, fastResult);
+            }
+            {
+                GdiCanvas plain(plainSurface.dc(), GdiCanvas::Calls::kPlain);
+                plain.SetFont(TestFont(9));
+                plainAnswer = DrawMarkup(plain, text, TRect{0, 0, width, height}, request, plainResult);
+            }
+            EXPECT_EQ(ResultText(fastAnswer, fastResult), ResultText(plainAnswer, plainResult))
+                << "profile " << profile << ": " << text;
+            int differentPixels = 0;
+            for (int y = 0; y < height; ++y)
+                for (int x = 0; x < width; ++x) {
+                    const Pixel a = fastSurface.At(x, y), b = plainSurface.At(x, y);
+                    if (a.r != b.r || a.g != b.g || a.b != b.b) ++differentPixels;
+                }
+            EXPECT_EQ(differentPixels, 0) << "profile " << profile << ": " << text;
+            if (profile == 0) EXPECT_GT(plainSurface.NonWhite(plainSurface.All()), 50) << text;
+        }
+    }
+}
+
+// A canvas that keeps fonts still hands the DC its own font back and leaves none
+// of its own selected.
+TEST(GdiCanvasShortcuts, CachedFontsLeaveTheDc)
+{
+    Surface s(32, 32);
+    HGDIOBJ own = ::GetCurrentObject(s.dc(), OBJ_FONT);
+    {
+        GdiCanvas canvas(s.dc());
+        for (int i = 0; i < 20; ++i) {
+            canvas.SetFont(TestFont(6 + i % 12, i % 2 ? fsBold : 0));
+            EXPECT_GT(canvas.TextWidth("abc"), 0);
+        }
+        canvas.SetFont(TestFont(12, fsBold));
+        const int bold = canvas.TextWidth("Quellmark");
+        canvas.SetFont(TestFont(12));
+        EXPECT_LT(canvas.TextWidth("Quellmark"), bold) << "switching back selects the other face";
+    }
+    EXPECT_EQ(::GetCurrentObject(s.dc(), OBJ_FONT), own);
+}
+
 }  // namespace

@@ -279,9 +279,10 @@ int main(int argc, char** argv)
     else
         request = MarkupHitTestProfile(options.pointX, options.pointY, options.profile == "measure");
 
-    // The page is as tall as the whole text measures (at least one pixel).
+    // The picture's page is as tall as the whole text measures (at least one
+    // pixel); without a picture nothing needs that height.
     int pageHeight = 1;
-    {
+    if (!options.out.empty()) {
         Page probe(options.width, 1);
         if (!probe.ok()) {
             std::fprintf(stderr, "markup-render: could not create a drawing surface\n");
@@ -292,7 +293,7 @@ int main(int argc, char** argv)
         if (measured.Height > pageHeight) pageHeight = measured.Height;
     }
 
-    Page page(options.width, options.out.empty() ? 1 : pageHeight);
+    Page page(options.width, pageHeight);
     if (!page.ok()) {
         std::fprintf(stderr, "markup-render: could not create a %d x %d drawing surface\n", options.width, pageHeight);
         return 1;
@@ -309,11 +310,18 @@ int main(int argc, char** argv)
         if (!SavePng(page, options.out)) return 1;
     }
 
+    // On a console the runtime leaves standard output unbuffered and would write
+    // the plain text a character at a time.
+    std::setvbuf(stdout, nullptr, _IOFBF, 1 << 16);
     std::printf("Result: %s\n", hit ? "true" : "false");
     std::printf("Width: %d\n", result.Width);
     std::printf("Height: %d\n", result.Height);
     std::printf("AnchorCount: %d\n", result.AnchorCount);
     std::printf("AnchorAtPoint: %s\n", Escaped(result.AnchorAtPoint).c_str());
-    std::printf("PlainText: %s\n", Escaped(result.PlainText).c_str());
+    const std::string plain = Escaped(result.PlainText);
+    std::fputs("PlainText: ", stdout);
+    std::fwrite(plain.data(), 1, plain.size(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
     return 0;
 }
