@@ -5,8 +5,6 @@
 //
 //   markup-render.exe --width W --profile paint|hit|measure [--point X,Y] [--out FILE.png] FILE
 #include <windows.h>
-#include <objidl.h>  // the imaging header needs the property types it leaves out
-#include <gdiplus.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -19,6 +17,7 @@
 #include "markup/DrawMarkup.h"
 #include "markup/win32/GdiCanvas.h"
 #include "winenv/win32/Handle.h"
+#include "winenv/win32/Imaging.h"
 
 namespace {
 
@@ -143,45 +142,7 @@ TFontState MessageFont(HDC dc)
     return font;
 }
 
-// A white 32-bit bitmap selected into a memory DC.
-class Page {
-public:
-    Page(int width, int height) : width_(width), height_(height), dc_(::CreateCompatibleDC(nullptr))
-    {
-        BITMAPINFO info{};
-        info.bmiHeader.biSize = sizeof info.bmiHeader;
-        info.bmiHeader.biWidth = width;
-        info.bmiHeader.biHeight = -height;  // top-down
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        info.bmiHeader.biCompression = BI_RGB;
-        void* bits = nullptr;
-        if (dc_) bitmap_.reset(::CreateDIBSection(dc_.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-        bits_ = static_cast<BYTE*>(bits);
-        if (bitmap_) old_ = ::SelectObject(dc_.get(), bitmap_.get());
-    }
-    ~Page()
-    {
-        if (old_) ::SelectObject(dc_.get(), old_);
-    }
-    Page(const Page&) = delete;
-    Page& operator=(const Page&) = delete;
-
-    bool ok() const { return bits_ != nullptr; }
-    HDC dc() const { return dc_.get(); }
-    int width() const { return width_; }
-    int height() const { return height_; }
-    BYTE* bits() const { return bits_; }
-
-private:
-    int width_, height_;
-    UniqueMemoryDc dc_;
-    UniqueBitmap bitmap_;
-    BYTE* bits_ = nullptr;
-    HGDIOBJ old_ = nullptr;
-};
-
-bool RunMarkup(Page& page, const std::string& text, int width, const TMarkupRequest& request, TMarkupResult& result)
+bool RunMarkup(DibPage& page, const std::string& text, int width, const TMarkupRequest& request, TMarkupResult& result)
 {
     GdiCanvas canvas(page.dc());
     canvas.SetFont(MessageFont(page.dc()));
@@ -189,59 +150,6 @@ bool RunMarkup(Page& page, const std::string& text, int width, const TMarkupRequ
     canvas.SetBrushColor(0x00FFFFFF);
     canvas.FillRect(TRect{0, 0, page.width(), page.height()});
     return DrawMarkup(canvas, text, TRect{0, 0, width, kBoundsHeight}, request, result);
-}
-
-std::wstring Wide(const std::string& text)
-{
-    const int n = ::MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
-    std::wstring out(n > 0 ? n : 1, L'\0');
-    if (n > 0) ::MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, &out[0], n);
-    out.resize(out.size() - 1);
-    return out;
-}
-
-// PNG through the system's imaging library; false with a message on failure.
-bool SavePng(const Page& page, const std::string& path)
-{
-    Gdiplus::GdiplusStartupInput input;
-    ULONG_PTR token = 0;
-    if (Gdiplus::GdiplusStartup(&token, &input, nullptr) != Gdiplus::Ok) {
-        std::fprintf(stderr, "markup-render: the imaging library (GDI+) did not start\n");
-        return false;
-    }
-    bool saved = false;
-    {
-        UINT count = 0, size = 0;
-        Gdiplus::DllExports::GdipGetImageEncodersSize(&count, &size);
-        std::vector<BYTE> buffer(size);
-        auto* codecs = reinterpret_cast<Gdiplus::ImageCodecInfo*>(buffer.data());
-        CLSID png{};
-        bool found = false;
-        if (size > 0 && Gdiplus::DllExports::GdipGetImageEncoders(count, size, codecs) == Gdiplus::Ok) {
-            for (UINT i = 0; i < count && !found; ++i) {
-                if (codecs[i].MimeType && std::wcscmp(codecs[i].MimeType, L"image/png") == 0) {
-                    png = codecs[i].Clsid;
-                    found = true;
-                }
-            }
-        }
-        Gdiplus::GpBitmap* bitmap = nullptr;
-        if (!found) {
-            std::fprintf(stderr, "markup-render: the imaging library has no PNG encoder\n");
-        } else if (Gdiplus::DllExports::GdipCreateBitmapFromScan0(page.width(), page.height(), page.width() * 4,
-                                                                   PixelFormat32bppRGB, page.bits(),
-                                                                   &bitmap) != Gdiplus::Ok) {
-            std::fprintf(stderr, "markup-render: could not hand the picture to the imaging library\n");
-        } else {
-            ::GdiFlush();
-            const std::wstring file = Wide(path);
-            saved = Gdiplus::DllExports::GdipSaveImageToFile(bitmap, file.c_str(), &png, nullptr) == Gdiplus::Ok;
-            if (!saved) std::fprintf(stderr, "markup-render: could not write %s\n", path.c_str());
-            Gdiplus::DllExports::GdipDisposeImage(bitmap);
-        }
-    }
-    Gdiplus::GdiplusShutdown(token);
-    return saved;
 }
 
 std::string Escaped(const std::string& text)
@@ -283,7 +191,7 @@ int main(int argc, char** argv)
     // pixel); without a picture nothing needs that height.
     int pageHeight = 1;
     if (!options.out.empty()) {
-        Page probe(options.width, 1);
+        DibPage probe(options.width, 1);
         if (!probe.ok()) {
             std::fprintf(stderr, "markup-render: could not create a drawing surface\n");
             return 1;
@@ -293,7 +201,7 @@ int main(int argc, char** argv)
         if (measured.Height > pageHeight) pageHeight = measured.Height;
     }
 
-    Page page(options.width, pageHeight);
+    DibPage page(options.width, pageHeight);
     if (!page.ok()) {
         std::fprintf(stderr, "markup-render: could not create a %d x %d drawing surface\n", options.width, pageHeight);
         return 1;
@@ -307,7 +215,11 @@ int main(int argc, char** argv)
             TMarkupResult painted;
             RunMarkup(page, text, options.width, MarkupPaintProfile(), painted);
         }
-        if (!SavePng(page, options.out)) return 1;
+        std::string error;
+        if (!SavePng(page, options.out, error)) {
+            std::fprintf(stderr, "markup-render: %s\n", error.c_str());
+            return 1;
+        }
     }
 
     // On a console the runtime leaves standard output unbuffered and would write
