@@ -2,6 +2,8 @@
 
 #include <shellapi.h>
 
+#include <algorithm>
+#include <climits>
 #include <cstring>
 
 namespace dupd {
@@ -29,10 +31,15 @@ RECT ToRect(const TRect& r)
 GdiCanvas::GdiCanvas(HDC dc, Calls calls)
     : dc_(dc),
       plain_(calls == Calls::kPlain),
+      join_(calls == Calls::kJoinedText),
       entryFont_(::GetCurrentObject(dc, OBJ_FONT)),
       entryBrush_(::GetCurrentObject(dc, OBJ_BRUSH)),
       entryPen_(::GetCurrentObject(dc, OBJ_PEN))
 {
+    // Placing text ourselves assumes pixels for units, left-to-right and text
+    // anchored at its top-left corner; any other DC keeps the drawing call.
+    textOut_ = !plain_ && ::GetMapMode(dc_) == MM_TEXT && ::GetGraphicsMode(dc_) == GM_COMPATIBLE &&
+               ::GetLayout(dc_) == 0 && ::GetTextAlign(dc_) == (TA_LEFT | TA_TOP | TA_NOUPDATECP);
     RealizeFont();
     textColor_ = ColorRefOf(font_.Color);
     ::SetTextColor(dc_, textColor_);
@@ -42,6 +49,7 @@ GdiCanvas::GdiCanvas(HDC dc, Calls calls)
 
 GdiCanvas::~GdiCanvas()
 {
+    Flush();
     ClearClip();
     // Our objects must leave the DC before they are deleted.
     if (entryFont_) ::SelectObject(dc_, entryFont_);
@@ -110,9 +118,10 @@ void GdiCanvas::SetFont(const TFontState& font)
 {
     const bool selected = plain_ ? static_cast<bool>(fontHandle_) : !fonts_.empty();
     const bool recreate = !selected || !SameFace(font_, font);
+    const COLORREF color = ColorRefOf(font.Color);
+    if (recreate || color != textColor_) Flush();
     font_ = font;
     if (recreate) RealizeFont();
-    const COLORREF color = ColorRefOf(font_.Color);
     if (plain_ || color != textColor_) {
         textColor_ = color;
         ::SetTextColor(dc_, color);
@@ -124,11 +133,13 @@ void GdiCanvas::SetFont(const TFontState& font)
 // shows its background); a transparent brush leaves text transparent.
 void GdiCanvas::SetBrushColor(TColor color)
 {
+    Flush();
     brushColor_ = color;
     if (color == clNone) {
         ::SelectObject(dc_, ::GetStockObject(NULL_BRUSH));
         brushHandle_.reset();
         ::SetBkMode(dc_, TRANSPARENT);
+        opaque_ = false;
         return;
     }
     UniqueBrush created(::CreateSolidBrush(ColorRefOf(color)));
@@ -137,6 +148,7 @@ void GdiCanvas::SetBrushColor(TColor color)
     brushHandle_ = std::move(created);
     ::SetBkColor(dc_, ColorRefOf(color));
     ::SetBkMode(dc_, OPAQUE);
+    opaque_ = true;
 }
 
 void GdiCanvas::RealizePen()
@@ -154,6 +166,7 @@ void GdiCanvas::RealizePen()
 
 void GdiCanvas::SetPenColor(TColor color)
 {
+    Flush();
     if (color == penColor_ && (penHandle_ || color == clNone)) return;
     penColor_ = color;
     RealizePen();
@@ -161,6 +174,7 @@ void GdiCanvas::SetPenColor(TColor color)
 
 void GdiCanvas::SetPenWidth(int width)
 {
+    Flush();
     if (width == penWidth_ && penHandle_) return;
     penWidth_ = width;
     RealizePen();
@@ -168,7 +182,9 @@ void GdiCanvas::SetPenWidth(int width)
 
 void GdiCanvas::SetBackgroundTransparent()
 {
+    Flush();
     ::SetBkMode(dc_, TRANSPARENT);
+    opaque_ = false;
 }
 
 int GdiCanvas::Extent(const std::string& text, SIZE& size)
@@ -227,10 +243,133 @@ bool GdiCanvas::MeasureByExtent(const std::string& text, TRect& rect, unsigned f
     return true;
 }
 
+// The drawing call draws a one-line, left- and bottom-aligned text with no
+// prefix, tab or line break as one text-out of the text converted from the ANSI
+// code page, at the rectangle's left edge and the font's height above its
+// bottom, clipped to the rectangle; the background mode does the rest in both.
+bool GdiCanvas::PaintByTextOut(const std::string& text, const TRect& rect, unsigned flags)
+{
+    const unsigned allowed = DT_SINGLELINE | DT_BOTTOM | DT_NOPREFIX | DT_EXPANDTABS | DT_END_ELLIPSIS;
+    if (!textOut_ || (flags & ~allowed) || (flags & (DT_SINGLELINE | DT_BOTTOM)) != (DT_SINGLELINE | DT_BOTTOM))
+        return false;
+    if (text.empty()) return false;
+    const bool prefixes = !(flags & DT_NOPREFIX);
+    for (char c : text)
+        if (c == '\t' || c == '\r' || c == '\n' || c == '\0' || (prefixes && c == '&')) return false;
+    if (!Current()) return false;
+    SIZE size;
+    const int width = Extent(text, size);
+    if ((flags & DT_END_ELLIPSIS) && static_cast<long long>(rect.Left) + width > rect.Right) return false;
+
+    const long long y = static_cast<long long>(rect.Bottom) - size.cy;
+    if (y < INT_MIN) return false;
+    const RECT r = ToRect(rect);
+    const Shape* shape = join_ ? ShapeOf(text, width) : nullptr;
+    if (shape) {
+        // A piece that starts where the previous one ended, inside the same
+        // clipping band, draws as its continuation: its ink must not reach back
+        // past its start (its own clip would cut it), and over an opaque
+        // background the previous ink must not reach into the cell this piece's
+        // background would have covered.
+        const bool joins = run_.open && r.left == run_.end && r.top == run_.rect.top &&
+                           r.bottom == run_.rect.bottom && r.right == run_.rect.right && r.left < r.right &&
+                           r.top < r.bottom && shape->inkAfterStart && (!opaque_ || run_.inkBeforeEnd);
+        if (!joins) {
+            Flush();
+            run_.open = true;
+            run_.pieces = 0;
+            run_.rect = r;
+            run_.y = static_cast<int>(y);
+            run_.chars.clear();
+            run_.advances.clear();
+        }
+        run_.chars.insert(run_.chars.end(), shape->chars.begin(), shape->chars.end());
+        run_.advances.insert(run_.advances.end(), shape->advances.begin(), shape->advances.end());
+        run_.end = static_cast<int>(std::min<long long>(INT_MAX, static_cast<long long>(r.left) + width));
+        run_.inkBeforeEnd = shape->inkBeforeEnd;
+        ++run_.pieces;
+        return true;
+    }
+    Flush();
+    wide_.resize(text.size());
+    const int length = ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide_.data(),
+                                             static_cast<int>(wide_.size()));
+    if (length <= 0) return false;
+    ::ExtTextOutW(dc_, r.left, static_cast<int>(y), ETO_CLIPPED, &r, wide_.data(), static_cast<UINT>(length),
+                  nullptr);
+    return true;
+}
+
+// The characters a text-out of the piece draws and where: the advances are the
+// extent call's, and the ink is the glyphs' black boxes, trusted only where each
+// glyph's widths add up to its advance.
+const GdiCanvas::Shape* GdiCanvas::ShapeOf(const std::string& text, int width)
+{
+    const std::size_t kMaxShapes = 8192;
+    FontEntry* entry = Current();
+    if (!entry || entry->face.Escapement != 0) return nullptr;
+    const auto known = entry->shapes.find(text);
+    if (known != entry->shapes.end()) return known->second.chars.empty() ? nullptr : &known->second;
+    if (entry->shapes.size() >= kMaxShapes) entry->shapes.clear();
+    Shape shape;
+    shape.chars.resize(text.size());
+    const int n = ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), shape.chars.data(),
+                                        static_cast<int>(shape.chars.size()));
+    std::vector<INT> ends(n > 0 ? n : 0);
+    SIZE size{};
+    bool usable = n > 0 && ::GetTextExtentExPointW(dc_, shape.chars.data(), n, 0, nullptr, ends.data(), &size) &&
+                  size.cx == width;
+    long long inkLeft = 0, inkRight = 0;
+    for (int i = 0; usable && i < n; ++i) {
+        const wchar_t c = shape.chars[i];
+        auto glyph = entry->glyphs.find(c);
+        if (glyph == entry->glyphs.end()) {
+            ABC measured{};
+            if (!::GetCharABCWidthsW(dc_, c, c, &measured)) {
+                usable = false;
+                break;
+            }
+            glyph = entry->glyphs.emplace(c, measured).first;
+        }
+        const ABC& abc = glyph->second;
+        const int start = i ? ends[i - 1] : 0;
+        const int advance = ends[i] - start;
+        if (static_cast<long long>(abc.abcA) + abc.abcB + abc.abcC != advance) {
+            usable = false;
+            break;
+        }
+        shape.advances.push_back(advance);
+        const long long left = static_cast<long long>(start) + abc.abcA;
+        const long long right = left + abc.abcB;
+        inkLeft = i ? std::min(inkLeft, left) : left;
+        inkRight = i ? std::max(inkRight, right) : right;
+    }
+    if (!usable) {
+        entry->shapes.emplace(text, Shape{});
+        return nullptr;
+    }
+    shape.chars.resize(n);
+    shape.width = width;
+    shape.inkAfterStart = inkLeft >= 0;
+    shape.inkBeforeEnd = inkRight <= width;
+    return &entry->shapes.emplace(text, std::move(shape)).first->second;
+}
+
+void GdiCanvas::Flush() const
+{
+    if (!run_.open) return;
+    run_.open = false;
+    // A piece alone is drawn exactly as it would have been without joining.
+    ::ExtTextOutW(dc_, run_.rect.left, run_.y, ETO_CLIPPED, &run_.rect, run_.chars.data(),
+                  static_cast<UINT>(run_.chars.size()), run_.pieces > 1 ? run_.advances.data() : nullptr);
+}
+
 int GdiCanvas::DrawText(const std::string& text, TRect& rect, unsigned flags)
 {
     const bool heightAnswer = (flags & (DT_BOTTOM | DT_VCENTER)) && (flags & DT_SINGLELINE);
     if (MeasureByExtent(text, rect, flags)) return Current()->height;
+    if (PaintByTextOut(text, rect, flags)) return Current()->height;
+    if (!(flags & DT_CALCRECT)) Flush();
     RECT r = ToRect(rect);
     const int result = ::DrawTextA(dc_, text.c_str(), static_cast<int>(text.size()), &r, flags);
     rect = TRect{r.left, r.top, r.right, r.bottom};
@@ -262,16 +401,19 @@ int GdiCanvas::TextWidth(const std::string& text)
 
 void GdiCanvas::MoveTo(int x, int y)
 {
+    Flush();
     ::MoveToEx(dc_, x, y, nullptr);
 }
 
 void GdiCanvas::LineTo(int x, int y)
 {
+    Flush();
     ::LineTo(dc_, x, y);
 }
 
 void GdiCanvas::FillRect(const TRect& rect)
 {
+    Flush();
     if (!brushHandle_) return;
     const RECT r = ToRect(rect);
     ::FillRect(dc_, &r, brushHandle_.get());
@@ -279,17 +421,20 @@ void GdiCanvas::FillRect(const TRect& rect)
 
 void GdiCanvas::FrameRect(const TRect& rect)
 {
+    Flush();
     SelectObjectGuard hollow(dc_, ::GetStockObject(NULL_BRUSH));
     ::Rectangle(dc_, rect.Left, rect.Top, rect.Right, rect.Bottom);
 }
 
 void GdiCanvas::RoundRect(const TRect& rect, int cornerWidth, int cornerHeight)
 {
+    Flush();
     ::RoundRect(dc_, rect.Left, rect.Top, rect.Right, rect.Bottom, cornerWidth, cornerHeight);
 }
 
 void GdiCanvas::DrawFocusRect(const TRect& rect)
 {
+    Flush();
     const RECT r = ToRect(rect);
     ::DrawFocusRect(dc_, &r);
 }
@@ -327,12 +472,14 @@ int GdiCanvas::SystemIconSize(bool large)
 
 void GdiCanvas::DrawSystemIcon(int index, bool large, int x, int y)
 {
+    Flush();
     HIMAGELIST list = SystemImageList(large);
     if (list) ::ImageList_Draw(list, index, dc_, x, y, ILD_TRANSPARENT);
 }
 
 void GdiCanvas::DrawSystemIconScaled(int index, bool large, const TRect& rect)
 {
+    Flush();
     HIMAGELIST list = SystemImageList(large);
     if (!list) return;
     int cx = 0, cy = 0;
@@ -354,6 +501,7 @@ void GdiCanvas::DrawSystemIconScaled(int index, bool large, const TRect& rect)
 
 void GdiCanvas::SetClipRect(const TRect& rect)
 {
+    Flush();
     if (!clipped_) {
         entryClip_.reset(::CreateRectRgn(0, 0, 0, 0));
         hadClip_ = entryClip_ && ::GetClipRgn(dc_, entryClip_.get()) == 1;
@@ -364,6 +512,7 @@ void GdiCanvas::SetClipRect(const TRect& rect)
 
 void GdiCanvas::ClearClip()
 {
+    Flush();
     if (!clipped_) return;
     ::SelectClipRgn(dc_, hadClip_ ? entryClip_.get() : nullptr);
     entryClip_.reset();

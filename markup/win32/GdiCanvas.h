@@ -5,9 +5,17 @@
 //
 // The engine asks the same few questions over and over, so by default the canvas
 // keeps the last few fonts with their height, the width of a space and the
-// measuring call's vertical answer, and measures plain pieces with the cheaper
-// extent call, which gives the same rectangle. Calls::kPlain makes every call
-// the system call it names, for comparison.
+// measuring call's vertical answer, measures plain pieces with the cheaper
+// extent call, which gives the same rectangle, and draws them with the text-out
+// call the drawing call ends in, at the place it would choose. Calls::kPlain
+// makes every call the system call it names, for comparison.
+//
+// Calls::kJoinedText also joins pieces drawn one after another on one line, in
+// one font and colour, into one text-out where that draws the same pixels (the
+// system's cost is mostly per call). The joined text reaches the DC at the
+// canvas's next call that draws or changes what drawing uses, at Handle, at
+// Flush, or when the canvas goes: whoever reads the DC's pixels in between
+// calls Flush first.
 #pragma once
 
 #include <windows.h>
@@ -24,13 +32,18 @@ namespace dupd {
 
 class GdiCanvas : public TCanvas {
 public:
-    enum class Calls { kShortcuts, kPlain };
+    enum class Calls { kShortcuts, kPlain, kJoinedText };
     explicit GdiCanvas(HDC dc, Calls calls = Calls::kShortcuts);
     ~GdiCanvas() override;
     GdiCanvas(const GdiCanvas&) = delete;
     GdiCanvas& operator=(const GdiCanvas&) = delete;
 
-    HDC Handle() const { return dc_; }
+    HDC Handle() const
+    {
+        Flush();
+        return dc_;
+    }
+    void Flush() const;
 
     TFontState Font() const override { return font_; }
     void SetFont(const TFontState& font) override;
@@ -73,6 +86,15 @@ private:
         unsigned flags;
         int top, bottom;  // the measuring call's change to the rectangle's edges
     };
+    // A piece as a text-out draws it: its characters, their advances, and whether
+    // its glyphs' ink stays right of its origin and left of its advance's end.
+    struct Shape {
+        std::vector<wchar_t> chars;
+        std::vector<INT> advances;
+        int width = 0;
+        bool inkAfterStart = false;
+        bool inkBeforeEnd = false;
+    };
     struct FontEntry {
         TFontState face;
         UniqueFont handle;
@@ -80,6 +102,19 @@ private:
         int spaceWidth = -1;
         std::vector<CalcShift> shifts;
         std::unordered_map<std::string, int> widths;  // a dialog's texts repeat their words
+        std::unordered_map<std::string, Shape> shapes;
+        std::unordered_map<wchar_t, ABC> glyphs;  // absent where the font cannot tell
+    };
+    // Pieces waiting to be drawn as one text-out.
+    struct Run {
+        bool open = false;
+        RECT rect{};
+        int y = 0;
+        int end = 0;  // where the next piece must start to join
+        int pieces = 0;
+        bool inkBeforeEnd = false;
+        std::vector<wchar_t> chars;
+        std::vector<INT> advances;
     };
 
     UniqueFont CreateFontFor(const TFontState& font) const;
@@ -87,12 +122,19 @@ private:
     void SelectCachedFont();
     FontEntry* Current() { return fonts_.empty() ? nullptr : &fonts_[current_]; }
     bool MeasureByExtent(const std::string& text, TRect& rect, unsigned flags);
+    bool PaintByTextOut(const std::string& text, const TRect& rect, unsigned flags);
+    const Shape* ShapeOf(const std::string& text, int width);
     int Extent(const std::string& text, SIZE& size);
     void RealizePen();
     static HIMAGELIST SystemImageList(bool large);
 
     HDC dc_;
     bool plain_;
+    bool textOut_ = false;  // the DC places text as the drawing call expects
+    bool join_;
+    bool opaque_ = false;  // the DC's background mode
+    std::vector<wchar_t> wide_;
+    mutable Run run_;
     HGDIOBJ entryFont_;
     HGDIOBJ entryBrush_;
     HGDIOBJ entryPen_;

@@ -81,6 +81,15 @@ public:
         return Count(r, [](const Pixel& p) { return !p.White(); });
     }
     TRect All() const { return TRect{0, 0, width_, height_}; }
+    // Pixels that differ from those of a surface of the same size.
+    int Differences(const Surface& other) const
+    {
+        ::GdiFlush();
+        int n = 0;
+        for (int i = 0; i < width_ * height_; ++i)
+            if ((bits_[i] & 0x00FFFFFF) != (other.bits_[i] & 0x00FFFFFF)) ++n;
+        return n;
+    }
 
 private:
     int width_, height_;
@@ -944,10 +953,14 @@ TEST(GdiCanvasShortcuts, LayoutAndPaintingAreThoseOfThePlainCalls)
         "<FONT SIZE=\"14\" COLOR=\"#C00000\">Large red</FONT> then <B><I>both</I></B> &amp; plain <SUB>low</SUB>",
         "Tab\tand &lt;entities&gt; with a & in it<BR>and a break, <SHADOW>shadowed</SHADOW> text",
         "<P ALIGN=\"CENTER\">centred <A HREF=\"x\">one</A> <A HREF=\"y\">two</A></P><P ALIGN=\"RIGHT\">right</P>",
-        "<LI>first item</LI><LI>second <B>item</B></LI> Quellmark Quellmark Quellmark"};
+        "<LI>first item</LI><LI>second <B>item</B></LI> Quellmark Quellmark Quellmark",
+        "Words & more <A HREF=\"h\">link &amp; words</A> <S>struck</S> <I>slanted</I>f",
+        "<P BGCOLOR=\"#FFFF00\">yellow <I>italic</I> band</P> and <FONT BGCOLOR=\"#00FFFF\">cyan</FONT> words"};
     const int width = 160, height = 120;
     Surface fastSurface(width, height), plainSurface(width, height);
-    for (const std::string& text : texts) {
+    for (std::size_t pass = 0; pass < 2 * texts.size(); ++pass) {
+        const std::string& text = texts[pass / 2];
+        const GdiCanvas::Calls calls = pass % 2 ? GdiCanvas::Calls::kJoinedText : GdiCanvas::Calls::kShortcuts;
         for (int profile = 0; profile < 4; ++profile) {
             TMarkupRequest request = profile == 0   ? MarkupPaintProfile()
                                      : profile == 1 ? MarkupHitTestProfile(0, 0, true)
@@ -958,7 +971,7 @@ TEST(GdiCanvasShortcuts, LayoutAndPaintingAreThoseOfThePlainCalls)
             TMarkupResult fastResult, plainResult;
             bool fastAnswer, plainAnswer;
             {
-                GdiCanvas fast(fastSurface.dc());
+                GdiCanvas fast(fastSurface.dc(), calls);
                 fast.SetFont(TestFont(9));
                 fastAnswer = DrawMarkup(fast, text, TRect{0, 0, width, height}, request, fastResult);
             }
@@ -968,17 +981,252 @@ TEST(GdiCanvasShortcuts, LayoutAndPaintingAreThoseOfThePlainCalls)
                 plainAnswer = DrawMarkup(plain, text, TRect{0, 0, width, height}, request, plainResult);
             }
             EXPECT_EQ(ResultText(fastAnswer, fastResult), ResultText(plainAnswer, plainResult))
-                << "profile " << profile << ": " << text;
+                << "profile " << profile << " calls " << int(calls) << ": " << text;
             int differentPixels = 0;
             for (int y = 0; y < height; ++y)
                 for (int x = 0; x < width; ++x) {
                     const Pixel a = fastSurface.At(x, y), b = plainSurface.At(x, y);
                     if (a.r != b.r || a.g != b.g || a.b != b.b) ++differentPixels;
                 }
-            EXPECT_EQ(differentPixels, 0) << "profile " << profile << ": " << text;
+            EXPECT_EQ(differentPixels, 0) << "profile " << profile << " calls " << int(calls) << ": " << text;
             if (profile == 0) EXPECT_GT(plainSurface.NonWhite(plainSurface.All()), 50) << text;
         }
     }
+}
+
+// Drawn text: the same pixels and answers as the drawing call, over faces and
+// styles whose glyphs reach past their cells, opaque and transparent backgrounds
+// and rectangles that cut the text or lie partly off the surface.
+TEST(GdiCanvasShortcuts, PaintExactlyAsThePlainSystemCalls)
+{
+    const int width = 160, height = 48;
+    Surface fastSurface(width, height), plainSurface(width, height), blank(width, height);
+    GdiCanvas fast(fastSurface.dc());
+    GdiCanvas plain(plainSurface.dc(), GdiCanvas::Calls::kPlain);
+
+    struct Face {
+        const char* name;
+        int size;
+        std::uint8_t style;
+        int escapement;
+    };
+    const Face faces[] = {{"Tahoma", 9, 0, 0},
+                          {"Tahoma", 12, fsBold, 0},
+                          {"Times New Roman", 16, fsItalic, 0},
+                          {"Arial", 10, fsUnderline, 0},
+                          {"Courier New", 11, fsStrikeOut, 0},
+                          {"Times New Roman", 14, fsBold | fsItalic | fsUnderline | fsStrikeOut, 0},
+                          {"MS Sans Serif", 8, 0, 0},
+                          {"Symbol", 12, 0, 0},
+                          {"Tahoma", 11, fsBold, 900}};
+    const TColor colours[] = {clBlack, 0x000000FF, 0xFF000008};
+    const std::vector<std::string> texts = {"Quellmark", "a word ", " ", "\xC4\xF6\xFC\xE9\xDF\xA9 ", "fj/ff",
+                                            "a&b", "&&x", "tab\there", "line\r\nbreak", "x", "",
+                                            std::string(40, 'W')};
+    const unsigned line = dt::kBottom | dt::kSingleLine | dt::kExpandTabs;
+    const std::vector<unsigned> flagSets = {line,
+                                            line | dt::kNoPrefix,
+                                            line | dt::kEndEllipsis,
+                                            line | dt::kNoPrefix | dt::kEndEllipsis,
+                                            line | dt::kExternalLeading,
+                                            dt::kVCenter | dt::kSingleLine | dt::kNoPrefix,
+                                            dt::kWordBreak};
+    const std::vector<TRect> rects = {{2, 2, 158, 40},   {10, 5, 40, 20},    {20, 30, 150, 34}, {-30, -10, 60, 12},
+                                      {100, 10, 400, 46}, {50, 40, 30, 10}, {5, 0, 5, 30}};
+    enum Background { kTransparent, kOpaque, kOpaqueSystem, kBrushButTransparent };
+
+    int compared = 0, drawn = 0, failures = 0;
+    for (std::size_t f = 0; f < sizeof faces / sizeof faces[0]; ++f) {
+        TFontState font = TestFont(faces[f].size, faces[f].style, colours[f % 3]);
+        font.Name = faces[f].name;
+        font.Escapement = faces[f].escapement;
+        fast.SetFont(font);
+        plain.SetFont(font);
+        for (int background = kTransparent; background <= kBrushButTransparent; ++background) {
+            const TColor brush = background == kTransparent      ? clNone
+                                 : background == kOpaqueSystem ? 0xFF00000D
+                                                               : 0x00FF0000;
+            fast.SetBrushColor(brush);
+            plain.SetBrushColor(brush);
+            if (background == kBrushButTransparent) {
+                fast.SetBackgroundTransparent();
+                plain.SetBackgroundTransparent();
+            }
+            for (const std::string& text : texts)
+                for (unsigned flags : flagSets)
+                    for (const TRect& rect : rects) {
+                        fastSurface.Clear();
+                        plainSurface.Clear();
+                        TRect r = rect, pr = rect;
+                        const int answer = fast.DrawText(text, r, flags);
+                        const int plainAnswer = plain.DrawText(text, pr, flags);
+                        const int differences = fastSurface.Differences(plainSurface);
+                        if ((answer != plainAnswer || !(r == pr) || differences != 0) && failures++ < 10)
+                            ADD_FAILURE() << font.Name << " " << font.Size << " style " << int(font.Style)
+                                          << " background " << background << " flags " << flags << " \"" << text
+                                          << "\" in [" << rect.Left << "," << rect.Top << "," << rect.Right << ","
+                                          << rect.Bottom << "]: " << differences << " pixels differ, answer "
+                                          << answer << " against " << plainAnswer;
+                        if (plainSurface.Differences(blank) > 0) ++drawn;
+                        ++compared;
+                    }
+        }
+    }
+    EXPECT_EQ(failures, 0);
+    EXPECT_EQ(compared, static_cast<int>(sizeof faces / sizeof faces[0]) * 4 *
+                            static_cast<int>(texts.size() * flagSets.size() * rects.size()));
+    EXPECT_GT(drawn, compared / 2) << "most cases draw something to compare";
+}
+
+// Pieces drawn one after another along a line, as the engine draws a line's words,
+// joined into fewer text-outs: the same pixels as one drawing call per piece, with
+// glyphs that reach back before their origin or past their advance, opaque and
+// transparent backgrounds, and pieces that leave the line's band or its place.
+TEST(GdiCanvasShortcuts, JoinedPiecesPaintAsThePlainCalls)
+{
+    const int width = 240, height = 40;
+    Surface fastSurface(width, height), plainSurface(width, height), blank(width, height);
+    GdiCanvas fast(fastSurface.dc(), GdiCanvas::Calls::kJoinedText);
+    GdiCanvas plain(plainSurface.dc(), GdiCanvas::Calls::kPlain);
+
+    struct Face {
+        const char* name;
+        int size;
+        std::uint8_t style;
+    };
+    const Face faces[] = {{"Tahoma", 9, 0},
+                          {"Times New Roman", 18, fsItalic},
+                          {"Times New Roman", 15, fsBold | fsItalic | fsUnderline},
+                          {"Arial", 12, fsStrikeOut},
+                          {"Courier New", 10, fsBold},
+                          {"MS Sans Serif", 8, 0},
+                          {"Tahoma", 14, fsBold | fsItalic}};
+    const std::vector<std::vector<std::string>> lines = {
+        {"the ", "update ", "of ", "Quellmark ", "databases ", "needs ", "a ", "restart"},
+        {"fjord", "j", "f", "Wolf", "/", "ff", "y", "(j)", "V", "A", "f"},
+        {"jiffy ", " ", "fj", " ", "\xC4\xF6\xFC ", "\xA9\x80", "W", "W", "W", "W", "W", "W", "W", "W"}};
+    enum Break { kNone, kLower, kGap, kNarrow, kBack };
+
+    int compared = 0, failures = 0, drawn = 0;
+    for (const Face& face : faces) {
+        TFontState font = TestFont(face.size, face.style, 0x00000080);
+        font.Name = face.name;
+        fast.SetFont(font);
+        plain.SetFont(font);
+        for (TColor brush : {clNone, TColor{0x0000FFFF}}) {
+            fast.SetBrushColor(brush);
+            plain.SetBrushColor(brush);
+            for (std::size_t l = 0; l < lines.size(); ++l)
+                for (int breakAt = kNone; breakAt <= kBack; ++breakAt) {
+                    fastSurface.Clear();
+                    plainSurface.Clear();
+                    int x = -3 + static_cast<int>(l);
+                    int bottom = 30;
+                    int right = width - 10;
+                    for (std::size_t i = 0; i < lines[l].size(); ++i) {
+                        // One piece in the middle leaves the band or its place.
+                        if (i == 3) {
+                            if (breakAt == kLower) bottom += 3;
+                            if (breakAt == kGap) x += 2;
+                            if (breakAt == kNarrow) right = x + 4;
+                            if (breakAt == kBack) x -= 5;
+                        }
+                        const std::string& piece = lines[l][i];
+                        TRect r{x, 2, right, bottom}, pr = r;
+                        const int answer = fast.DrawText(piece, r, kLineFlags);
+                        const int plainAnswer = plain.DrawText(piece, pr, kLineFlags);
+                        if ((answer != plainAnswer || !(r == pr)) && failures++ < 10)
+                            ADD_FAILURE() << face.name << " answers " << answer << " against " << plainAnswer;
+                        TRect m{x, 2, right, bottom};
+                        plain.DrawText(piece, m, kLineFlags | dt::kCalcRect);
+                        x = m.Right;
+                    }
+                    fast.Flush();
+                    const int differences = fastSurface.Differences(plainSurface);
+                    if (differences != 0 && failures++ < 10)
+                        ADD_FAILURE() << face.name << " " << face.size << " style " << int(face.style)
+                                      << " brush " << brush << " line " << l << " break " << breakAt << ": "
+                                      << differences << " pixels differ";
+                    if (plainSurface.Differences(blank) > 0) ++drawn;
+                    ++compared;
+                }
+        }
+    }
+    EXPECT_EQ(failures, 0);
+    EXPECT_EQ(compared, static_cast<int>(sizeof faces / sizeof faces[0]) * 2 * static_cast<int>(lines.size()) * 5);
+    EXPECT_EQ(drawn, compared);
+}
+
+// Joined text waits, but never past anything that could draw over it or change
+// how it would be drawn, nor past the DC being handed out or the canvas going.
+TEST(GdiCanvasShortcuts, JoinedTextReachesTheDcBeforeAnythingElse)
+{
+    const int width = 120, height = 30;
+    Surface fastSurface(width, height), plainSurface(width, height), blank(width, height);
+    struct Step {
+        std::function<void(GdiCanvas&)> before, after;
+    };
+    const auto nothing = [](GdiCanvas&) {};
+    const std::vector<Step> steps = {
+        {[](GdiCanvas& c) { c.SetBrushColor(0x00FF0000); }, [](GdiCanvas& c) { c.FillRect(TRect{0, 0, 60, 30}); }},
+        {nothing, [](GdiCanvas& c) { c.SetFont(TestFont(12, fsBold, 0x000000FF)); }},
+        {nothing, [](GdiCanvas& c) { c.SetFont(TestFont(12, 0, 0x0000FF00)); }},
+        {nothing, [](GdiCanvas& c) { c.SetBrushColor(0x0000FFFF); }},
+        {[](GdiCanvas& c) { c.SetBrushColor(0x0000FFFF); }, [](GdiCanvas& c) { c.SetBackgroundTransparent(); }},
+        {[](GdiCanvas& c) {
+             c.SetPenColor(0x0000FF00);
+             c.SetPenWidth(9);
+             c.MoveTo(0, 15);
+         },
+         [](GdiCanvas& c) { c.LineTo(120, 15); }},
+        {[](GdiCanvas& c) { c.SetPenColor(0x0000FF00); },
+         [](GdiCanvas& c) { c.RoundRect(TRect{10, 5, 50, 25}, 6, 6); }},
+        {[](GdiCanvas& c) { c.SetPenColor(0x0000FF00); }, [](GdiCanvas& c) { c.FrameRect(TRect{10, 5, 50, 25}); }},
+        {nothing, [](GdiCanvas& c) { c.DrawFocusRect(TRect{10, 5, 50, 25}); }},
+        {nothing, [](GdiCanvas& c) { c.SetClipRect(TRect{0, 0, 30, 30}); }},
+        {[](GdiCanvas& c) { c.SetClipRect(TRect{0, 0, 30, 30}); }, [](GdiCanvas& c) { c.ClearClip(); }},
+        {nothing,
+         [](GdiCanvas& c) {
+             RECT r{20, 0, 40, 30};
+             ::FillRect(c.Handle(), &r, static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH)));
+         }},
+        {nothing,
+         [](GdiCanvas& c) {
+             TRect r{40, 0, 120, 30};
+             c.DrawText("a&b\tc", r, dt::kBottom | dt::kSingleLine | dt::kExpandTabs);
+         }},
+        {nothing, [](GdiCanvas& c) { c.DrawSystemIcon(c.SystemIconIndex(WindowsFolder(), false), false, 20, 5); }}};
+    for (std::size_t i = 0; i < steps.size(); ++i) {
+        fastSurface.Clear();
+        plainSurface.Clear();
+        {
+            GdiCanvas fast(fastSurface.dc(), GdiCanvas::Calls::kJoinedText);
+            GdiCanvas plain(plainSurface.dc(), GdiCanvas::Calls::kPlain);
+            for (GdiCanvas* c : {&fast, &plain}) {
+                c->SetFont(TestFont(12));
+                steps[i].before(*c);
+                TRect first{2, 0, 118, 28};
+                c->DrawText("Quell", first, kLineFlags);
+                TRect second{2 + c->TextWidth("Quell"), 0, 118, 28};
+                c->DrawText("mark words", second, kLineFlags);
+                steps[i].after(*c);
+                TRect after{2, 0, 118, 28};
+                c->DrawText("x", after, kLineFlags);
+            }
+        }
+        EXPECT_EQ(fastSurface.Differences(plainSurface), 0) << "step " << i;
+        EXPECT_GT(plainSurface.Differences(blank), 0) << "step " << i;
+    }
+
+    // Until then it has not been drawn; Flush draws it.
+    fastSurface.Clear();
+    GdiCanvas fast(fastSurface.dc(), GdiCanvas::Calls::kJoinedText);
+    fast.SetFont(TestFont(12));
+    TRect r{2, 0, 118, 28};
+    fast.DrawText("waiting", r, kLineFlags);
+    EXPECT_EQ(fastSurface.Differences(blank), 0);
+    fast.Flush();
+    EXPECT_GT(fastSurface.Differences(blank), 20);
 }
 
 // A canvas that keeps fonts still hands the DC its own font back and leaves none

@@ -3,7 +3,8 @@
 // DT_NOPREFIX | DT_BOTTOM) per word in the system message font. For plain and mixed
 // texts of 1 KB to 1 MB it times one measuring pass, one painting pass (on a white
 // 32-bit page 10000 pixels tall, where painting stops) and one hit-testing pass,
-// and prints the median time per laid-out word and its ratio to the floor.
+// and prints the median time per laid-out word and its ratio to the floor; the
+// painting pass is timed again on a canvas that joins the pieces of a line.
 //
 //   markup_gdi_bench.exe [RUNS]     (default 5)
 //   markup_gdi_bench.exe --text plain|mixed BYTES FILE   writes such a text, for
@@ -152,14 +153,16 @@ double FloorPerWord(HDC dc, const std::string& text)
 }
 
 // Microseconds per laid-out word of one DrawMarkup call.
-double PassPerWord(HDC dc, const std::string& text, const TMarkupRequest& request)
+double PassPerWord(HDC dc, const std::string& text, const TMarkupRequest& request,
+                   GdiCanvas::Calls calls = GdiCanvas::Calls::kShortcuts)
 {
-    GdiCanvas canvas(dc);
+    GdiCanvas canvas(dc, calls);
     canvas.SetFont(MessageFont(dc, nullptr));
     canvas.SetBrushColor(0x00FFFFFF);
     TMarkupResult result;
     const double t0 = Now();
     DrawMarkup(canvas, text, TRect{0, 0, kWidth, kPageHeight}, request, result);
+    canvas.Flush();
     const double t = Now() - t0;
     return t / std::max(1, WordsIn(result.PlainText));
 }
@@ -183,37 +186,39 @@ int main(int argc, char** argv)
     g_ticksPerMicrosecond = static_cast<double>(frequency.QuadPart) / 1e6;
 
     Page page(kWidth, kPageHeight);
-    std::printf("%-6s %-6s %10s %10s %8s %10s %8s %10s %8s\n", "text", "size", "floor us", "measure", "x floor",
-                "paint", "x floor", "hit", "x floor");
+    std::printf("%-6s %-6s %10s %10s %8s %10s %8s %10s %8s %10s %8s\n", "text", "size", "floor us", "measure",
+                "x floor", "paint", "x floor", "joined", "x floor", "hit", "x floor");
     const std::size_t sizes[] = {1024, 10 * 1024, 100 * 1024, 1024 * 1024};
     for (int mixed = 0; mixed < 2; ++mixed) {
         for (std::size_t bytes : sizes) {
             const std::string text = Text(bytes, mixed != 0);
             // Small texts repeat inside a run so that each figure covers enough words.
             const int inner = static_cast<int>(std::max<std::size_t>(1, 64 * 1024 / bytes));
-            std::vector<double> floor, measure, paint, hit;
+            std::vector<double> floor, measure, paint, joined, hit;
             for (int run = 0; run < runs; ++run) {
-                double f = 0, m = 0, p = 0, h = 0;
+                double f = 0, m = 0, p = 0, j = 0, h = 0;
                 for (int i = 0; i < inner; ++i) {
                     f += FloorPerWord(page.dc.get(), text);
                     m += PassPerWord(page.dc.get(), text, MarkupHitTestProfile(0, 0, true));
                     p += PassPerWord(page.dc.get(), text, MarkupPaintProfile());
+                    j += PassPerWord(page.dc.get(), text, MarkupPaintProfile(), GdiCanvas::Calls::kJoinedText);
                     h += PassPerWord(page.dc.get(), text, MarkupHitTestProfile(kWidth / 2, kPageHeight / 2, false));
                 }
                 floor.push_back(f / inner);
                 measure.push_back(m / inner);
                 paint.push_back(p / inner);
+                joined.push_back(j / inner);
                 hit.push_back(h / inner);
             }
             const double fl = Median(floor);
-            const double m = Median(measure), p = Median(paint), h = Median(hit);
+            const double m = Median(measure), p = Median(paint), j = Median(joined), h = Median(hit);
             char size[16];
             if (bytes >= 1024 * 1024)
                 std::snprintf(size, sizeof size, "%zuMB", bytes / (1024 * 1024));
             else
                 std::snprintf(size, sizeof size, "%zuKB", bytes / 1024);
-            std::printf("%-6s %-6s %10.2f %10.2f %8.2f %10.2f %8.2f %10.2f %8.2f\n", mixed ? "mixed" : "plain", size,
-                        fl, m, m / fl, p, p / fl, h, h / fl);
+            std::printf("%-6s %-6s %10.2f %10.2f %8.2f %10.2f %8.2f %10.2f %8.2f %10.2f %8.2f\n",
+                        mixed ? "mixed" : "plain", size, fl, m, m / fl, p, p / fl, j, j / fl, h, h / fl);
             std::fflush(stdout);
         }
     }
