@@ -57,10 +57,10 @@ GdiCanvas::~GdiCanvas()
     if (entryPen_) ::SelectObject(dc_, entryPen_);
 }
 
-UniqueFont GdiCanvas::CreateFontFor(const TFontState& font) const
+UniqueFont CreateFontOf(const TFontState& font, int pixelsPerInch)
 {
     LOGFONTA lf{};
-    lf.lfHeight = -::MulDiv(font.Size, ::GetDeviceCaps(dc_, LOGPIXELSY), 72);
+    lf.lfHeight = -::MulDiv(font.Size, pixelsPerInch, 72);
     lf.lfWeight = (font.Style & fsBold) ? FW_BOLD : FW_NORMAL;
     lf.lfItalic = (font.Style & fsItalic) ? TRUE : FALSE;
     lf.lfUnderline = (font.Style & fsUnderline) ? TRUE : FALSE;
@@ -74,6 +74,11 @@ UniqueFont GdiCanvas::CreateFontFor(const TFontState& font) const
     lf.lfPitchAndFamily = DEFAULT_PITCH;
     std::strncpy(lf.lfFaceName, font.Name.c_str(), LF_FACESIZE - 1);
     return UniqueFont(::CreateFontIndirectA(&lf));
+}
+
+UniqueFont GdiCanvas::CreateFontFor(const TFontState& font) const
+{
+    return CreateFontOf(font, ::GetDeviceCaps(dc_, LOGPIXELSY));
 }
 
 void GdiCanvas::RealizeFont()

@@ -157,6 +157,10 @@ private:
     UniqueRegion entryClip_;
 };
 
+// The font the canvas makes for a font state at a resolution; the window layer
+// makes its controls' fonts the same way.
+UniqueFont CreateFontOf(const TFontState& font, int pixelsPerInch);
+
 // A COLORREF for a colour number: system colours resolved, clNone as white.
 COLORREF ColorRefOf(TColor color);
 

@@ -25,26 +25,6 @@ int ScreenPixelsPerInch()
     return dpi > 0 ? dpi : 96;
 }
 
-// The same font GdiCanvas makes for a font state.
-UniqueFont CreateFontOf(const TFontState& font, int pixelsPerInch)
-{
-    LOGFONTA lf{};
-    lf.lfHeight = -::MulDiv(font.Size, pixelsPerInch, 72);
-    lf.lfWeight = (font.Style & fsBold) ? FW_BOLD : FW_NORMAL;
-    lf.lfItalic = (font.Style & fsItalic) ? TRUE : FALSE;
-    lf.lfUnderline = (font.Style & fsUnderline) ? TRUE : FALSE;
-    lf.lfStrikeOut = (font.Style & fsStrikeOut) ? TRUE : FALSE;
-    lf.lfEscapement = font.Escapement;
-    lf.lfOrientation = font.Escapement;
-    lf.lfCharSet = DEFAULT_CHARSET;
-    lf.lfOutPrecision = OUT_DEFAULT_PRECIS;
-    lf.lfClipPrecision = CLIP_DEFAULT_PRECIS;
-    lf.lfQuality = DEFAULT_QUALITY;
-    lf.lfPitchAndFamily = DEFAULT_PITCH;
-    std::strncpy(lf.lfFaceName, font.Name.c_str(), LF_FACESIZE - 1);
-    return UniqueFont(::CreateFontIndirectA(&lf));
-}
-
 bool SameFace(const TFontState& a, const TFontState& b)
 {
     return a.Name == b.Name && a.Size == b.Size && a.Style == b.Style && a.Escapement == b.Escapement;

@@ -21,6 +21,7 @@
 #include "markup/DrawMarkup.h"
 #include "markup/win32/GdiCanvas.h"
 #include "winenv/win32/Handle.h"
+#include "winenv/win32/Imaging.h"
 
 namespace {
 
@@ -103,32 +104,6 @@ TFontState MessageFont(HDC dc, LOGFONTA* logFont)
     return font;
 }
 
-// A white top-down 32-bit page in a memory DC.
-struct Page {
-    UniqueMemoryDc dc{::CreateCompatibleDC(nullptr)};
-    UniqueBitmap bitmap;
-    HGDIOBJ old = nullptr;
-    Page(int width, int height)
-    {
-        BITMAPINFO info{};
-        info.bmiHeader.biSize = sizeof info.bmiHeader;
-        info.bmiHeader.biWidth = width;
-        info.bmiHeader.biHeight = -height;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        info.bmiHeader.biCompression = BI_RGB;
-        void* bits = nullptr;
-        bitmap.reset(::CreateDIBSection(dc.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-        if (bitmap) old = ::SelectObject(dc.get(), bitmap.get());
-        RECT all{0, 0, width, height};
-        ::FillRect(dc.get(), &all, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
-    }
-    ~Page()
-    {
-        if (old) ::SelectObject(dc.get(), old);
-    }
-};
-
 // Microseconds per word of one DrawTextA measuring call in the message font.
 double FloorPerWord(HDC dc, const std::string& text)
 {
@@ -185,7 +160,9 @@ int main(int argc, char** argv)
     ::QueryPerformanceFrequency(&frequency);
     g_ticksPerMicrosecond = static_cast<double>(frequency.QuadPart) / 1e6;
 
-    Page page(kWidth, kPageHeight);
+    DibPage page(kWidth, kPageHeight);
+    RECT all{0, 0, kWidth, kPageHeight};
+    ::FillRect(page.dc(), &all, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
     std::printf("%-6s %-6s %10s %10s %8s %10s %8s %10s %8s %10s %8s\n", "text", "size", "floor us", "measure",
                 "x floor", "paint", "x floor", "joined", "x floor", "hit", "x floor");
     const std::size_t sizes[] = {1024, 10 * 1024, 100 * 1024, 1024 * 1024};
@@ -198,11 +175,11 @@ int main(int argc, char** argv)
             for (int run = 0; run < runs; ++run) {
                 double f = 0, m = 0, p = 0, j = 0, h = 0;
                 for (int i = 0; i < inner; ++i) {
-                    f += FloorPerWord(page.dc.get(), text);
-                    m += PassPerWord(page.dc.get(), text, MarkupHitTestProfile(0, 0, true));
-                    p += PassPerWord(page.dc.get(), text, MarkupPaintProfile());
-                    j += PassPerWord(page.dc.get(), text, MarkupPaintProfile(), GdiCanvas::Calls::kJoinedText);
-                    h += PassPerWord(page.dc.get(), text, MarkupHitTestProfile(kWidth / 2, kPageHeight / 2, false));
+                    f += FloorPerWord(page.dc(), text);
+                    m += PassPerWord(page.dc(), text, MarkupHitTestProfile(0, 0, true));
+                    p += PassPerWord(page.dc(), text, MarkupPaintProfile());
+                    j += PassPerWord(page.dc(), text, MarkupPaintProfile(), GdiCanvas::Calls::kJoinedText);
+                    h += PassPerWord(page.dc(), text, MarkupHitTestProfile(kWidth / 2, kPageHeight / 2, false));
                 }
                 floor.push_back(f / inner);
                 measure.push_back(m / inner);
