@@ -31,7 +31,6 @@ RECT ToRect(const TRect& r)
 GdiCanvas::GdiCanvas(HDC dc, Calls calls)
     : dc_(dc),
       plain_(calls == Calls::kPlain),
-      join_(calls == Calls::kJoinedText),
       entryFont_(::GetCurrentObject(dc, OBJ_FONT)),
       entryBrush_(::GetCurrentObject(dc, OBJ_BRUSH)),
       entryPen_(::GetCurrentObject(dc, OBJ_PEN))
@@ -269,7 +268,7 @@ bool GdiCanvas::PaintByTextOut(const std::string& text, const TRect& rect, unsig
     const long long y = static_cast<long long>(rect.Bottom) - size.cy;
     if (y < INT_MIN) return false;
     const RECT r = ToRect(rect);
-    const Shape* shape = join_ ? ShapeOf(text, width) : nullptr;
+    const Shape* shape = ShapeOf(text, width);
     if (shape) {
         // A piece that starts where the previous one ended, inside the same
         // clipping band, draws as its continuation: its ink must not reach back
@@ -286,10 +285,8 @@ bool GdiCanvas::PaintByTextOut(const std::string& text, const TRect& rect, unsig
             run_.rect = r;
             run_.y = static_cast<int>(y);
             run_.chars.clear();
-            run_.advances.clear();
         }
         run_.chars.insert(run_.chars.end(), shape->chars.begin(), shape->chars.end());
-        run_.advances.insert(run_.advances.end(), shape->advances.begin(), shape->advances.end());
         run_.end = static_cast<int>(std::min<long long>(INT_MAX, static_cast<long long>(r.left) + width));
         run_.inkBeforeEnd = shape->inkBeforeEnd;
         ++run_.pieces;
@@ -305,9 +302,9 @@ bool GdiCanvas::PaintByTextOut(const std::string& text, const TRect& rect, unsig
     return true;
 }
 
-// The characters a text-out of the piece draws and where: the advances are the
-// extent call's, and the ink is the glyphs' black boxes, trusted only where each
-// glyph's widths add up to its advance.
+// The characters a text-out of the piece draws and where their ink lies: the
+// glyphs' black boxes, trusted only where each glyph's widths add up to the
+// advance the extent call gave it.
 const GdiCanvas::Shape* GdiCanvas::ShapeOf(const std::string& text, int width)
 {
     const std::size_t kMaxShapes = 8192;
@@ -343,7 +340,6 @@ const GdiCanvas::Shape* GdiCanvas::ShapeOf(const std::string& text, int width)
             usable = false;
             break;
         }
-        shape.advances.push_back(advance);
         const long long left = static_cast<long long>(start) + abc.abcA;
         const long long right = left + abc.abcB;
         inkLeft = i ? std::min(inkLeft, left) : left;
@@ -364,9 +360,11 @@ void GdiCanvas::Flush() const
 {
     if (!run_.open) return;
     run_.open = false;
-    // A piece alone is drawn exactly as it would have been without joining.
+    // The text-out neither kerns nor shapes these characters, so each glyph lands
+    // where the sum of the advances before it puts it, as the pieces' own calls
+    // would have placed it; passing those advances would only slow the call.
     ::ExtTextOutW(dc_, run_.rect.left, run_.y, ETO_CLIPPED, &run_.rect, run_.chars.data(),
-                  static_cast<UINT>(run_.chars.size()), run_.pieces > 1 ? run_.advances.data() : nullptr);
+                  static_cast<UINT>(run_.chars.size()), nullptr);
 }
 
 int GdiCanvas::DrawText(const std::string& text, TRect& rect, unsigned flags)

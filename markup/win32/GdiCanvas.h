@@ -7,15 +7,14 @@
 // keeps the last few fonts with their height, the width of a space and the
 // measuring call's vertical answer, measures plain pieces with the cheaper
 // extent call, which gives the same rectangle, and draws them with the text-out
-// call the drawing call ends in, at the place it would choose. Calls::kPlain
-// makes every call the system call it names, for comparison.
+// call the drawing call ends in, at the place it would choose. Pieces drawn one
+// after another on one line, in one font and colour, are joined into one
+// text-out where that draws the same pixels: the system's cost is mostly per
+// call. Calls::kPlain makes every call the system call it names, for comparison.
 //
-// Calls::kJoinedText also joins pieces drawn one after another on one line, in
-// one font and colour, into one text-out where that draws the same pixels (the
-// system's cost is mostly per call). The joined text reaches the DC at the
-// canvas's next call that draws or changes what drawing uses, at Handle, at
-// Flush, or when the canvas goes: whoever reads the DC's pixels in between
-// calls Flush first.
+// Joined text reaches the DC at the canvas's next call that draws or changes
+// what drawing uses, at Handle, at Flush, or when the canvas goes: whoever draws
+// on the DC or reads its pixels in between takes it from Handle or calls Flush.
 #pragma once
 
 #include <windows.h>
@@ -32,7 +31,7 @@ namespace dupd {
 
 class GdiCanvas : public TCanvas {
 public:
-    enum class Calls { kShortcuts, kPlain, kJoinedText };
+    enum class Calls { kShortcuts, kPlain };
     explicit GdiCanvas(HDC dc, Calls calls = Calls::kShortcuts);
     ~GdiCanvas() override;
     GdiCanvas(const GdiCanvas&) = delete;
@@ -86,11 +85,10 @@ private:
         unsigned flags;
         int top, bottom;  // the measuring call's change to the rectangle's edges
     };
-    // A piece as a text-out draws it: its characters, their advances, and whether
-    // its glyphs' ink stays right of its origin and left of its advance's end.
+    // A piece as a text-out draws it: its characters, and whether its glyphs' ink
+    // stays right of its origin and left of its advance's end.
     struct Shape {
         std::vector<wchar_t> chars;
-        std::vector<INT> advances;
         int width = 0;
         bool inkAfterStart = false;
         bool inkBeforeEnd = false;
@@ -114,7 +112,6 @@ private:
         int pieces = 0;
         bool inkBeforeEnd = false;
         std::vector<wchar_t> chars;
-        std::vector<INT> advances;
     };
 
     UniqueFont CreateFontFor(const TFontState& font) const;
@@ -131,7 +128,6 @@ private:
     HDC dc_;
     bool plain_;
     bool textOut_ = false;  // the DC places text as the drawing call expects
-    bool join_;
     bool opaque_ = false;  // the DC's background mode
     std::vector<wchar_t> wide_;
     mutable Run run_;

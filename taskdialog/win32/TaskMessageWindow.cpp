@@ -259,7 +259,7 @@ private:
         {
             GdiCanvas canvas(buffer.dc());
             canvas.SetFont(record_.Font);
-            TaskMessageWindow::PaintingOn surface(owner_, canvas, buffer.dc());
+            TaskMessageWindow::PaintingOn surface(owner_, canvas);
             record_.Paint(canvas, ::GetFocus() == Window(), owner_.Pictures());
         }
         buffer.Show(paint.area());
@@ -326,10 +326,10 @@ void ResourcePictures::Draw(TCanvas& canvas, const std::string& name, int x, int
 
 // ---------------------------------------------------------------- the form window
 
-TaskMessageWindow::PaintingOn::PaintingOn(TaskMessageWindow& window, TCanvas& canvas, HDC dc)
+TaskMessageWindow::PaintingOn::PaintingOn(TaskMessageWindow& window, GdiCanvas& canvas)
     : window_(window), previous_(window.painting_)
 {
-    window_.painting_ = {&canvas, dc};
+    window_.painting_ = &canvas;
 }
 
 TaskMessageWindow::PaintingOn::~PaintingOn()
@@ -361,8 +361,10 @@ TaskMessageWindow::~TaskMessageWindow()
 
 HDC TaskMessageWindow::DcOf(const TCanvas& canvas) const
 {
-    if (painting_.first == &canvas) return painting_.second;
-    if (measureCanvas_ && measureCanvas_.get() == &canvas) return measureDc_.get();
+    // Through the canvas, so that text it still holds is drawn before what the
+    // caller draws on the DC.
+    if (painting_ && painting_ == &canvas) return painting_->Handle();
+    if (measureCanvas_ && measureCanvas_.get() == &canvas) return measureCanvas_->Handle();
     return nullptr;
 }
 
@@ -850,7 +852,7 @@ void TaskMessageWindow::PaintOn(HDC dc, const RECT& area)
     if (form_ != nullptr) {
         GdiCanvas canvas(buffer.dc());
         canvas.SetFont(WindowFont());
-        PaintingOn surface(*this, canvas, buffer.dc());
+        PaintingOn surface(*this, canvas);
         form_->Paint(canvas);
     }
     buffer.Show(area);

@@ -89,14 +89,14 @@ public:
     // Marks `canvas` over `dc` as the surface being painted until the guard goes.
     class PaintingOn {
     public:
-        PaintingOn(TaskMessageWindow& window, TCanvas& canvas, HDC dc);
+        PaintingOn(TaskMessageWindow& window, GdiCanvas& canvas);
         ~PaintingOn();
         PaintingOn(const PaintingOn&) = delete;
         PaintingOn& operator=(const PaintingOn&) = delete;
 
     private:
         TaskMessageWindow& window_;
-        std::pair<const TCanvas*, HDC> previous_;
+        GdiCanvas* previous_;
     };
     void ControlClicked(TControl& record);
     void HandlerFailed(std::exception_ptr error) noexcept;
@@ -159,7 +159,7 @@ private:
     std::vector<Child> children_;
     UniqueWindow window_;
 
-    std::pair<const TCanvas*, HDC> painting_{nullptr, nullptr};
+    GdiCanvas* painting_ = nullptr;
     HCURSOR cursor_ = nullptr;
     HWND lastFocus_ = nullptr;
     int timerInterval_ = 0;

@@ -188,6 +188,7 @@ TEST(GdiCanvas, DrawsTextOnlyInsideItsRectangle)
 
     TRect r{40, 20, 40 + width, 20 + height};
     canvas.DrawText("Markup text", r, kLineFlags);
+    canvas.Flush();
     EXPECT_GT(s.Count(r, [](const Pixel& p) { return p.Dark(); }), 20);
     EXPECT_EQ(NonWhiteOutside(s, r), 0);
 }
@@ -252,6 +253,7 @@ TEST(GdiCanvas, TextTakesTheFontColourAndSolidBrushesGiveItABackground)
     canvas.SetBackgroundTransparent();
     TRect red{5, 5, 295, 40};
     canvas.DrawText("RED TEXT", red, kLineFlags);
+    canvas.Flush();
     EXPECT_GT(s.Count(red, [](const Pixel& p) { return p.Reddish(); }), 10);
     EXPECT_EQ(s.Count(s.All(), [](const Pixel& p) { return p.Bluish(); }), 0);
 
@@ -260,6 +262,7 @@ TEST(GdiCanvas, TextTakesTheFontColourAndSolidBrushesGiveItABackground)
     const COLORREF windowText = ::GetSysColor(COLOR_WINDOWTEXT);
     TRect sys{5, 45, 295, 80};
     canvas.DrawText("SYSTEM", sys, kLineFlags);
+    canvas.Flush();
     EXPECT_GT(s.Count(sys,
                       [&](const Pixel& p) {
                           return p.r == GetRValue(windowText) && p.g == GetGValue(windowText) &&
@@ -271,11 +274,13 @@ TEST(GdiCanvas, TextTakesTheFontColourAndSolidBrushesGiveItABackground)
     canvas.SetBrushColor(0x00FF0000);
     TRect highlighted{5, 85, 295, 118};
     canvas.DrawText("HI", highlighted, kLineFlags);
+    canvas.Flush();
     EXPECT_GT(s.Count(highlighted, [](const Pixel& p) { return p.Bluish(); }), 100);
     canvas.SetBrushColor(clNone);
     EXPECT_EQ(canvas.BrushColor(), clNone);
     s.Clear();
     canvas.DrawText("HI", highlighted, kLineFlags);
+    canvas.Flush();
     EXPECT_EQ(s.Count(s.All(), [](const Pixel& p) { return p.Bluish(); }), 0);
 }
 
@@ -958,9 +963,7 @@ TEST(GdiCanvasShortcuts, LayoutAndPaintingAreThoseOfThePlainCalls)
         "<P BGCOLOR=\"#FFFF00\">yellow <I>italic</I> band</P> and <FONT BGCOLOR=\"#00FFFF\">cyan</FONT> words"};
     const int width = 160, height = 120;
     Surface fastSurface(width, height), plainSurface(width, height);
-    for (std::size_t pass = 0; pass < 2 * texts.size(); ++pass) {
-        const std::string& text = texts[pass / 2];
-        const GdiCanvas::Calls calls = pass % 2 ? GdiCanvas::Calls::kJoinedText : GdiCanvas::Calls::kShortcuts;
+    for (const std::string& text : texts) {
         for (int profile = 0; profile < 4; ++profile) {
             TMarkupRequest request = profile == 0   ? MarkupPaintProfile()
                                      : profile == 1 ? MarkupHitTestProfile(0, 0, true)
@@ -971,7 +974,7 @@ TEST(GdiCanvasShortcuts, LayoutAndPaintingAreThoseOfThePlainCalls)
             TMarkupResult fastResult, plainResult;
             bool fastAnswer, plainAnswer;
             {
-                GdiCanvas fast(fastSurface.dc(), calls);
+                GdiCanvas fast(fastSurface.dc());
                 fast.SetFont(TestFont(9));
                 fastAnswer = DrawMarkup(fast, text, TRect{0, 0, width, height}, request, fastResult);
             }
@@ -981,14 +984,14 @@ TEST(GdiCanvasShortcuts, LayoutAndPaintingAreThoseOfThePlainCalls)
                 plainAnswer = DrawMarkup(plain, text, TRect{0, 0, width, height}, request, plainResult);
             }
             EXPECT_EQ(ResultText(fastAnswer, fastResult), ResultText(plainAnswer, plainResult))
-                << "profile " << profile << " calls " << int(calls) << ": " << text;
+                << "profile " << profile << ": " << text;
             int differentPixels = 0;
             for (int y = 0; y < height; ++y)
                 for (int x = 0; x < width; ++x) {
                     const Pixel a = fastSurface.At(x, y), b = plainSurface.At(x, y);
                     if (a.r != b.r || a.g != b.g || a.b != b.b) ++differentPixels;
                 }
-            EXPECT_EQ(differentPixels, 0) << "profile " << profile << " calls " << int(calls) << ": " << text;
+            EXPECT_EQ(differentPixels, 0) << "profile " << profile << ": " << text;
             if (profile == 0) EXPECT_GT(plainSurface.NonWhite(plainSurface.All()), 50) << text;
         }
     }
@@ -1060,6 +1063,7 @@ TEST(GdiCanvasShortcuts, PaintExactlyAsThePlainSystemCalls)
                         TRect r = rect, pr = rect;
                         const int answer = fast.DrawText(text, r, flags);
                         const int plainAnswer = plain.DrawText(text, pr, flags);
+                        fast.Flush();
                         const int differences = fastSurface.Differences(plainSurface);
                         if ((answer != plainAnswer || !(r == pr) || differences != 0) && failures++ < 10)
                             ADD_FAILURE() << font.Name << " " << font.Size << " style " << int(font.Style)
@@ -1086,7 +1090,7 @@ TEST(GdiCanvasShortcuts, JoinedPiecesPaintAsThePlainCalls)
 {
     const int width = 240, height = 40;
     Surface fastSurface(width, height), plainSurface(width, height), blank(width, height);
-    GdiCanvas fast(fastSurface.dc(), GdiCanvas::Calls::kJoinedText);
+    GdiCanvas fast(fastSurface.dc(), GdiCanvas::Calls::kShortcuts);
     GdiCanvas plain(plainSurface.dc(), GdiCanvas::Calls::kPlain);
 
     struct Face {
@@ -1200,7 +1204,7 @@ TEST(GdiCanvasShortcuts, JoinedTextReachesTheDcBeforeAnythingElse)
         fastSurface.Clear();
         plainSurface.Clear();
         {
-            GdiCanvas fast(fastSurface.dc(), GdiCanvas::Calls::kJoinedText);
+            GdiCanvas fast(fastSurface.dc(), GdiCanvas::Calls::kShortcuts);
             GdiCanvas plain(plainSurface.dc(), GdiCanvas::Calls::kPlain);
             for (GdiCanvas* c : {&fast, &plain}) {
                 c->SetFont(TestFont(12));
@@ -1220,7 +1224,7 @@ TEST(GdiCanvasShortcuts, JoinedTextReachesTheDcBeforeAnythingElse)
 
     // Until then it has not been drawn; Flush draws it.
     fastSurface.Clear();
-    GdiCanvas fast(fastSurface.dc(), GdiCanvas::Calls::kJoinedText);
+    GdiCanvas fast(fastSurface.dc(), GdiCanvas::Calls::kShortcuts);
     fast.SetFont(TestFont(12));
     TRect r{2, 0, 118, 28};
     fast.DrawText("waiting", r, kLineFlags);

@@ -146,7 +146,7 @@ bool RunMarkup(DibPage& page, const std::string& text, int width, const TMarkupR
 {
     // Only the engine draws here, and the canvas is gone (its text on the page)
     // before the page is saved: pieces of a line may be drawn as one.
-    GdiCanvas canvas(page.dc(), GdiCanvas::Calls::kJoinedText);
+    GdiCanvas canvas(page.dc());
     canvas.SetFont(MessageFont(page.dc()));
     // The dialog paints on a window-coloured background; here it is white.
     canvas.SetBrushColor(0x00FFFFFF);
