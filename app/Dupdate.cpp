@@ -502,8 +502,7 @@ bool TMainForm::StagingTrusted()
 
 bool TMainForm::StagedFileUsable(const std::string& fileName)
 {
-    const FileFacts facts = fs_.Facts(state_.StagingDir + "\\" + fileName);
-    return facts.exists && !facts.folder && !facts.reparsePoint;
+    return fs_.IsPlainFile(state_.StagingDir + "\\" + fileName);
 }
 
 void TMainForm::RecoverInterruptedRun()

@@ -90,6 +90,14 @@ public:
     virtual std::string FullPath(const std::string& path) = 0;
     // exists is false when the path names nothing or cannot be looked at.
     virtual FileFacts Facts(const std::string& path) = 0;
+    // An existing file, not a folder, reached by its own name (no link on the
+    // way): what Facts says of it, without the identity, whose volume query costs
+    // a system far more than the rest where a run asks it for every staged file.
+    virtual bool IsPlainFile(const std::string& path)
+    {
+        const FileFacts facts = Facts(path);
+        return facts.exists && !facts.folder && !facts.reparsePoint;
+    }
 
     // One entry of the system's pending-rename list (MoveFileExA with
     // MOVEFILE_DELAY_UNTIL_REBOOT | MOVEFILE_REPLACE_EXISTING): at the restart `from`

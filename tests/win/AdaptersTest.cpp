@@ -397,6 +397,12 @@ TEST_F(FileSystemTest, FactsTellWhatAPathNames)
     EXPECT_EQ(l.volume, d.volume);
     EXPECT_EQ(l.index, d.index);
     EXPECT_FALSE(fs_.Facts(folder).reparsePoint) << "what the link leads to is a plain folder";
+
+    // The cheaper question about a staged file answers as the facts do.
+    for (const std::string& path : {file, second, Lower(file), folder, link, dir_.File("missing.dta"), std::string()}) {
+        const FileFacts facts = fs_.Facts(path);
+        EXPECT_EQ(fs_.IsPlainFile(path), facts.exists && !facts.folder && !facts.reparsePoint) << path;
+    }
     EXPECT_TRUE(RemoveFromUnix(link));
 }
 
@@ -417,6 +423,8 @@ TEST_F(FileSystemTest, CreateNewNeverOpensWhatStandsThere)
     // Wine gives a link to a file no reparse attribute: where it leads tells it.
     EXPECT_TRUE(fs_.Facts(link).reparsePoint);
     EXPECT_FALSE(fs_.Facts(other).reparsePoint);
+    EXPECT_FALSE(fs_.IsPlainFile(link));
+    EXPECT_TRUE(fs_.IsPlainFile(other));
     EXPECT_EQ(fs_.OpenWrite(link, OpenMode::CreateNew), nullptr);
     EXPECT_EQ(ReadWholeFile(other), "[windows]\r\n");
     EXPECT_TRUE(RemoveFromUnix(link));

@@ -191,12 +191,21 @@ std::unique_ptr<IReadStream> Win32FileSystem::OpenRead(const std::string& path)
 
 std::unique_ptr<IWriteStream> Win32FileSystem::OpenWrite(const std::string& path, OpenMode mode)
 {
-    if (ReadOnlyRefused(path)) return nullptr;
-    const DWORD disposition = mode == OpenMode::CreateTruncate ? CREATE_ALWAYS
-                              : mode == OpenMode::CreateNew    ? CREATE_NEW
-                                                               : OPEN_EXISTING;
-    UniqueFile file(::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, disposition,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    const auto open = [&path](DWORD disposition) {
+        return UniqueFile(::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, disposition,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+    };
+    // A file that is created anew cannot be read-only: the look for the attribute,
+    // which costs a system most where the name is missing, is only needed when it
+    // is not.
+    UniqueFile file;
+    if (mode != OpenMode::Append) file = open(CREATE_NEW);
+    if (!file) {
+        const DWORD error = ::GetLastError();
+        if (ReadOnlyRefused(path)) return nullptr;
+        ::SetLastError(error);
+        if (mode != OpenMode::CreateNew) file = open(mode == OpenMode::CreateTruncate ? CREATE_ALWAYS : OPEN_EXISTING);
+    }
     if (!file) {
         Failed();
         return nullptr;
@@ -345,6 +354,19 @@ FileFacts Win32FileSystem::Facts(const std::string& path)
         facts.reparsePoint = ReachedThroughLink(file.get(), full, finalFolders_);
     facts.local = full.size() >= 3 && full[1] == ':' && full[2] == '\\' && LocalDrive(full[0]);
     return facts;
+}
+
+bool Win32FileSystem::IsPlainFile(const std::string& path)
+{
+    if (path.empty() || path.find('\0') != std::string::npos) return false;
+    const DWORD attrs = ::GetFileAttributesA(path.c_str());
+    if (attrs == INVALID_FILE_ATTRIBUTES) return Failed();
+    if (attrs & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) return false;
+    UniqueFile file(::CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!file) return Failed();
+    const std::string full = FullPath(path);
+    return full.empty() || !ReachedThroughLink(file.get(), full, finalFolders_);
 }
 
 bool Win32FileSystem::ScheduleReplaceAtRestart(const std::string& from, const std::string& to)

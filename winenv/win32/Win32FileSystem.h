@@ -29,6 +29,7 @@ public:
     std::optional<std::vector<std::string>> FindFiles(const std::string& folder, const std::string& pattern) override;
     std::string FullPath(const std::string& path) override;
     FileFacts Facts(const std::string& path) override;
+    bool IsPlainFile(const std::string& path) override;
     bool ScheduleReplaceAtRestart(const std::string& from, const std::string& to) override;
     std::optional<std::vector<PendingRename>> PendingRenames() override;
 
