@@ -137,13 +137,18 @@ void GdiCanvas::SetFont(const TFontState& font)
 // shows its background); a transparent brush leaves text transparent.
 void GdiCanvas::SetBrushColor(TColor color)
 {
+    // The engine puts a brush back at every closing tag: one that is already in
+    // place changes nothing, and must not break the text held for joining.
+    if (!plain_ && brushSet_ && color == brushColor_ && opaque_ == (color != clNone)) return;
     Flush();
     brushColor_ = color;
+    brushSet_ = false;
     if (color == clNone) {
         ::SelectObject(dc_, ::GetStockObject(NULL_BRUSH));
         brushHandle_.reset();
         ::SetBkMode(dc_, TRANSPARENT);
         opaque_ = false;
+        brushSet_ = true;
         return;
     }
     UniqueBrush created(::CreateSolidBrush(ColorRefOf(color)));
@@ -153,6 +158,7 @@ void GdiCanvas::SetBrushColor(TColor color)
     ::SetBkColor(dc_, ColorRefOf(color));
     ::SetBkMode(dc_, OPAQUE);
     opaque_ = true;
+    brushSet_ = true;
 }
 
 void GdiCanvas::RealizePen()

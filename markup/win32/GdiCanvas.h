@@ -142,6 +142,7 @@ private:
     COLORREF textColor_ = CLR_INVALID;
     TColor brushColor_ = clNone;
     UniqueBrush brushHandle_;
+    bool brushSet_ = false;  // the DC holds brushColor_'s brush and background
     TColor penColor_ = clBlack;
     int penWidth_ = 1;
     UniquePen penHandle_;

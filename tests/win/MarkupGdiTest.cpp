@@ -727,6 +727,7 @@ TEST(DrawMarkupOnGdi, LinksAreDrawnInTheLinkColourAndHitWhereTheyAre)
 
     TMarkupResult painted;
     EXPECT_FALSE(DrawMarkup(canvas, text, bounds, MarkupPaintProfile(), painted));
+    canvas.Flush();
     EXPECT_EQ(painted.AnchorCount, 1);
 
     const Box link = Where(s, s.All(), [](const Pixel& p) { return p.Bluish(); });
@@ -761,6 +762,7 @@ TEST(DrawMarkupOnGdi, BulletsStandAtTheirListLevel)
     TMarkupResult painted;
     DrawMarkup(canvas, "<UL><LI>One<UL><LI>Two</UL><LI>Three</UL>", TRect{0, 0, 300, 120}, MarkupPaintProfile(),
                painted);
+    canvas.Flush();
 
     // Line 0 ends at the list tag, line 1 at the nested one; each item has a line.
     struct Case {
