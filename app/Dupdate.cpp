@@ -4,7 +4,8 @@
 #include <cctype>
 
 #include "app/StagedFiles.h"
-#include "app/qm_common.h"
+#include "core/Lookups.h"
+#include "core/UpdateNumber.h"
 #include "dbversion/TextLines.h"
 #include "log/UpdateLog.h"
 #include "winenv/PathTrust.h"
@@ -91,11 +92,9 @@ void TMainForm::FormActivate()
 {
     if (ran_) return;
     ran_ = true;
-    try {
-        UpdateRun();
-    } catch (...) {
-        // An unexpected failure must still end the program.
-    }
+    // Nothing in the run throws; running out of memory ends at the window
+    // procedure, which ends the program.
+    UpdateRun();
     if (!terminateRequested_) RequestTerminate();
 }
 
@@ -430,22 +429,14 @@ bool TMainForm::WriteWininit(const std::string& destinationFolder, const std::st
 
 std::string TMainForm::ShortName(const std::string& path)
 {
-    try {
-        // Without a short form the long one is better than nothing in wininit.ini.
-        const std::string shortName = fs_.ShortPathName(path);
-        return shortName.empty() ? path : shortName;
-    } catch (...) {
-        return path;
-    }
+    // Without a short form the long one is better than nothing in wininit.ini.
+    const std::string shortName = fs_.ShortPathName(path);
+    return shortName.empty() ? path : shortName;
 }
 
 std::string TMainForm::GetWinDir()
 {
-    try {
-        return TrimWindowsDir(fs_.WindowsDirectory());
-    } catch (...) {
-        return "";
-    }
+    return TrimWindowsDir(fs_.WindowsDirectory());
 }
 
 void TMainForm::AbortInstall()

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/RunState.h"
+#include "core/RunState.h"
 #include "dbversion/DbVersion.h"
 #include "log/UpdateLog.h"
 #include "taskdialog/TaskDialog.h"

@@ -1,6 +1,6 @@
 #include "app/StagedFiles.h"
 
-#include "app/RunState.h"
+#include "core/UpdateNumber.h"
 
 namespace dupd {
 

@@ -1,6 +1,6 @@
 #include "dbversion/DbVersion.h"
 
-#include "app/RunState.h"
+#include "core/UpdateNumber.h"
 #include "dbversion/TextLines.h"
 #include "dbversion/ValidInt.h"
 
@@ -46,16 +46,12 @@ std::string CutVersion(const std::string& unscrambledLine)
 
 std::string GetDbaseVer(IFileSystem& fs, const std::string& installDir)
 {
-    try {
-        const std::string path = installDir + "reflist.dta";
-        if (!fs.FileExists(path)) return "";
-        std::string line;
-        // An unreadable or empty version line means no usable installed version.
-        if (!ReadFirstLine(fs, path, line) || line.empty()) return "";
-        return CutVersion(DeCrypt(line));
-    } catch (...) {
-        return "";
-    }
+    const std::string path = installDir + "reflist.dta";
+    if (!fs.FileExists(path)) return "";
+    std::string line;
+    // An unreadable or empty version line means no usable installed version.
+    if (!ReadFirstLine(fs, path, line) || line.empty()) return "";
+    return CutVersion(DeCrypt(line));
 }
 
 VersionComparison CompareWithUpdate(const std::string& installedVersion)
@@ -71,13 +67,9 @@ VersionComparison CompareWithUpdate(const std::string& installedVersion)
 
 std::int32_t GetExtraVersion(IFileSystem& fs, const std::string& fileName)
 {
-    try {
-        std::string line;
-        if (!ReadFirstLine(fs, fileName, line) || line.empty()) return -1;
-        return ParseValidInt(DeCrypt(line)).value_or(-1);
-    } catch (...) {
-        return -1;
-    }
+    std::string line;
+    if (!ReadFirstLine(fs, fileName, line) || line.empty()) return -1;
+    return ParseValidInt(DeCrypt(line)).value_or(-1);
 }
 
 void DeleteExtras(IFileSystem& fs, const std::string& installDir,
@@ -86,15 +78,12 @@ void DeleteExtras(IFileSystem& fs, const std::string& installDir,
     const std::int32_t update = ParseValidInt(kUpdateNumberText).value_or(kUpdateNumber);
     for (int n = 1; n <= 50; ++n) {
         // One file's trouble must not keep the others from being examined.
-        try {
-            const std::string name = "extra" + std::to_string(n) + ".dta";
-            const std::string path = installDir + name;
-            if (!fs.FileExists(path)) continue;
-            const std::int32_t expiry = GetExtraVersion(fs, path);
-            if (expiry == -1 || expiry > update) continue;
-            if (fs.Delete(path) && log) log("Expired EXTRA.DAT file " + name + " deleted.");
-        } catch (...) {
-        }
+        const std::string name = "extra" + std::to_string(n) + ".dta";
+        const std::string path = installDir + name;
+        if (!fs.FileExists(path)) continue;
+        const std::int32_t expiry = GetExtraVersion(fs, path);
+        if (expiry == -1 || expiry > update) continue;
+        if (fs.Delete(path) && log) log("Expired EXTRA.DAT file " + name + " deleted.");
     }
 }
 

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "FakePlatform.h"
-#include "app/RunState.h"
+#include "core/RunState.h"
 #include "log/UpdateLog.h"
 
 namespace {

@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "app/qm_common.h"
+#include "core/Lookups.h"
 #include "dbversion/TextLines.h"
 #include "winenv/OsVersion.h"
 #include "winenv/PathTrust.h"
@@ -196,13 +196,8 @@ std::unique_ptr<IWriteStream> TUpdateLog::CreateAnew(const std::string& path)
 
 std::string GetLogfileDir(IRegistry& registry, IFileSystem& fs, const RunState& state)
 {
-    bool win9x = false;
-    try {
-        win9x = IsWin9xFamily(state.PlatformId);
-    } catch (const EOSError&) {
-        // An unknown platform is no 9x system: the log goes to the user's folders.
-    }
-    if (win9x) return state.InstallDir;
+    // An unknown platform is no 9x system: the log goes to the user's folders.
+    if (IsWin9xFamily(state.PlatformId)) return state.InstallDir;
 
     std::string folder = GetSpecialFolder(registry, CSIDL_PERSONAL_ID);
     if (!folder.empty()) return folder + "\\" + kLogSubFolder;

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "app/RunState.h"
+#include "core/RunState.h"
 #include "winenv/Platform.h"
 
 namespace dupd {

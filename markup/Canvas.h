@@ -2,7 +2,7 @@
 // line text with the system text call's flags, lines, fills, focus rectangles,
 // icons, image lists, pictures, clipping and the device's resolution. The GDI
 // canvas in markup/win32/ draws; tests/host/TestCanvas.h has fixed metrics and
-// records every call.
+// records every call. No call of a canvas, a graphic or an image list throws.
 #pragma once
 
 #include <cstdint>
@@ -60,6 +60,14 @@ inline constexpr unsigned kRtlReading = 0x20000;
 }  // namespace dt
 
 class TCanvas;
+
+// A decoded picture that renders itself on a canvas's own device, which only the
+// canvas knows: `device` is its native drawing surface (a device context).
+class ICanvasPicture {
+public:
+    virtual ~ICanvasPicture() = default;
+    virtual void Render(std::uintptr_t device, const TRect& rect) = 0;
+};
 
 // A graphic the engine can place: pictures from a cache or container.
 class IMarkupGraphic {
@@ -149,6 +157,9 @@ public:
     virtual int PixelsPerInchY() const = 0;
     // An RGB value for any colour number (system colours resolved).
     virtual TColor ToRGB(TColor color) const = 0;
+
+    // A decoded picture into `rect`; a canvas without a device draws nothing.
+    virtual void DrawPicture(ICanvasPicture&, const TRect&) {}
 };
 
 }  // namespace dupd

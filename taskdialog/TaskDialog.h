@@ -6,6 +6,10 @@
 //
 // Everything that decides something lives here; the system calls are behind
 // ITaskDialogPlatform (taskdialog/TaskDialogPlatform.h).
+//
+// Nothing here throws of its own. What an event handler throws stops where the
+// system called in: the emulated window hands it back out of Execute, the native
+// dialog's callback drops it.
 #pragma once
 
 #include <cstdint>

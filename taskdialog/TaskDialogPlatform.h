@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "winenv/OsVersion.h"
@@ -39,5 +40,10 @@ public:
     // Hands a link to the system shell; failures are ignored.
     virtual void OpenLink(std::uintptr_t window, const std::string& program, const std::string& link) = 0;
 };
+
+// The system's own platform, for the program that puts the adapters together
+// (the Windows build defines it): `ownerWindow` owns dialogs that have no
+// ParentWindow, 0 for none.
+std::unique_ptr<ITaskDialogPlatform> MakeSystemTaskDialogPlatform(std::uintptr_t ownerWindow);
 
 }  // namespace dupd

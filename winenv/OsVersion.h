@@ -3,7 +3,7 @@
 #pragma once
 
 #include <cstdint>
-#include <stdexcept>
+#include <optional>
 
 namespace dupd {
 
@@ -16,17 +16,13 @@ struct OsVersionInfo {
 
 enum class PlatformFamily { NT, Win9x, Win32s };
 
-class EOSError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
-
 // A failed query answers false: the program then takes the older, safer way.
 inline bool IsVistaOrLater(const OsVersionInfo& v) { return v.queried && v.majorVersion >= 6; }
 inline bool IsWinNTPlatform(const OsVersionInfo& v) { return v.queried && v.platformId == 2; }
 
-// Throws EOSError("Unrecognized operating system platform") for an unknown identifier.
-PlatformFamily PlatformFamilyOf(std::uint32_t platformId);
+// nullopt for an identifier the program does not know.
+std::optional<PlatformFamily> PlatformFamilyOf(std::uint32_t platformId);
+// An unknown platform is no 9x system.
 inline bool IsWin9xFamily(std::uint32_t platformId) { return PlatformFamilyOf(platformId) == PlatformFamily::Win9x; }
 
 }  // namespace dupd

@@ -1,6 +1,10 @@
 // The narrow interfaces through which the portable rules reach Windows: files,
 // registry and shell folders, dialogs and beeps, time and locale. winenv/win32/
 // holds the real adapters; tests/host/FakePlatform.h the test doubles.
+//
+// No call of these interfaces throws: every failure is in its answer (false,
+// nullptr, nullopt, "", a status), for the caller to decide on. Only running out
+// of memory may throw, and that ends at the program's outermost catch.
 #pragma once
 
 #include <cstddef>

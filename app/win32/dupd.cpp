@@ -9,7 +9,8 @@
 
 #include "app/Dupdate.h"
 #include "app/win32/Win32UserInterface.h"
-#include "taskdialog/win32/Win32TaskDialog.h"
+#include "taskdialog/TaskDialogPlatform.h"
+#include "winenv/win32/Handle.h"
 #include "winenv/win32/OsVersionQuery.h"
 #include "winenv/win32/Win32Clock.h"
 #include "winenv/win32/Win32FileSystem.h"
@@ -24,13 +25,13 @@ constexpr char kFormClass[] = "TMainForm";
 // Everything the form works with, alive for the whole process.
 struct Program {
     HINSTANCE instance = nullptr;
-    HWND applicationWindow = nullptr;
-    HWND formWindow = nullptr;
+    dupd::UniqueWindow applicationWindow;
+    dupd::UniqueWindow formWindow;
     dupd::Win32FileSystem fs;
     dupd::Win32Registry registry;
     std::unique_ptr<dupd::Win32Clock> clock;
     std::unique_ptr<dupd::Win32UserInterface> ui;
-    std::unique_ptr<dupd::Win32TaskDialogPlatform> dialogs;
+    std::unique_ptr<dupd::ITaskDialogPlatform> dialogs;
     std::unique_ptr<dupd::TMainForm> form;
 };
 
@@ -70,7 +71,8 @@ LRESULT CALLBACK FormProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
             break;
         }
     } catch (...) {
-        // Nothing may cross the window procedure; the program must still end.
+        // Nothing may cross the window procedure (the run throws nothing but a
+        // failed allocation); the program must still end.
         PostQuitMessage(1);
         return 0;
     }
@@ -98,15 +100,16 @@ bool RegisterClasses(HINSTANCE instance)
 // platform.
 void FormCreate(Program& program)
 {
-    ShowWindow(program.applicationWindow, SW_HIDE);
-    const LONG exStyle = GetWindowLongA(program.applicationWindow, GWL_EXSTYLE);
-    SetWindowLongA(program.applicationWindow, GWL_EXSTYLE, exStyle | WS_EX_TOOLWINDOW);
+    const HWND application = program.applicationWindow.get();
+    const HWND form = program.formWindow.get();
+    ShowWindow(application, SW_HIDE);
+    const LONG exStyle = GetWindowLongA(application, GWL_EXSTYLE);
+    SetWindowLongA(application, GWL_EXSTYLE, exStyle | WS_EX_TOOLWINDOW);
 
     RECT frame = {};
-    if (GetWindowRect(program.formWindow, &frame)) {
-        if (SetWindowPos(program.formWindow, nullptr, 0, 0, frame.right - frame.left, 0,
-                         SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE))
-            SetWindowPos(program.formWindow, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    if (GetWindowRect(form, &frame)) {
+        if (SetWindowPos(form, nullptr, 0, 0, frame.right - frame.left, 0, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE))
+            SetWindowPos(form, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
 
     program.form->FormCreate(dupd::QueryOsVersion());
@@ -121,16 +124,17 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
         program->instance = instance;
         if (!RegisterClasses(instance)) return 1;
 
-        program->applicationWindow =
+        program->applicationWindow.reset(
             CreateWindowExA(0, kApplicationClass, "", WS_POPUP | WS_CAPTION | WS_CLIPSIBLINGS | WS_SYSMENU | WS_MINIMIZEBOX,
                             GetSystemMetrics(SM_CXSCREEN) / 2, GetSystemMetrics(SM_CYSCREEN) / 2, 0, 0, nullptr,
-                            nullptr, instance, nullptr);
+                            nullptr, instance, nullptr));
         if (!program->applicationWindow) return 1;
         // Never shown: FormCreate would hide it at once, and showing it first only
         // flashes a taskbar button.
 
-        program->ui = std::make_unique<dupd::Win32UserInterface>(program->applicationWindow);
-        program->dialogs = std::make_unique<dupd::Win32TaskDialogPlatform>(program->applicationWindow);
+        program->ui = std::make_unique<dupd::Win32UserInterface>(program->applicationWindow.get());
+        program->dialogs = dupd::MakeSystemTaskDialogPlatform(
+            reinterpret_cast<std::uintptr_t>(program->applicationWindow.get()));
 
         // The system default locale's date and time formats, loaded once for the log.
         program->clock = std::make_unique<dupd::Win32Clock>();
@@ -140,30 +144,32 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
         // Centred on the screen at its designed size, borderless, owned by the
         // application window as every form is.
         const int width = 131, height = 213;
-        program->formWindow = CreateWindowExA(
+        program->formWindow.reset(CreateWindowExA(
             0, kFormClass, "", WS_POPUP | WS_CLIPSIBLINGS, (GetSystemMetrics(SM_CXSCREEN) - width) / 2,
-            (GetSystemMetrics(SM_CYSCREEN) - height) / 2, width, height, program->applicationWindow, nullptr, instance,
-            program.get());
+            (GetSystemMetrics(SM_CYSCREEN) - height) / 2, width, height, program->applicationWindow.get(), nullptr,
+            instance, program.get()));
         if (!program->formWindow) return 1;
-        program->ui->SetMainForm(program->formWindow);
+        program->ui->SetMainForm(program->formWindow.get());
 
         FormCreate(*program);
 
-        ShowWindow(program->formWindow, SW_SHOW);
-        SetForegroundWindow(program->formWindow);
+        ShowWindow(program->formWindow.get(), SW_SHOW);
+        SetForegroundWindow(program->formWindow.get());
         // Should the window manager never activate a zero-sized window, the run
         // still starts.
-        PostMessageA(program->formWindow, WM_RUN_UPDATE, 0, 0);
+        PostMessageA(program->formWindow.get(), WM_RUN_UPDATE, 0, 0);
 
         MSG message;
         while (GetMessageA(&message, nullptr, 0, 0) > 0) {
             TranslateMessage(&message);
             DispatchMessageA(&message);
         }
-        DestroyWindow(program->formWindow);
-        DestroyWindow(program->applicationWindow);
+        // The form before the window that owns it, while everything it runs with lives.
+        program->formWindow.reset();
+        program->applicationWindow.reset();
         return static_cast<int>(message.wParam);
     } catch (...) {
+        // The outermost boundary: whatever was thrown while setting up ends here.
         return 1;
     }
 }

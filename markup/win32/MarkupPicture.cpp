@@ -6,8 +6,6 @@
 #include <fstream>
 #include <iterator>
 
-#include "markup/win32/GdiCanvas.h"
-
 namespace dupd {
 
 namespace {
@@ -63,13 +61,16 @@ int TMarkupPicture::Height() const
 void TMarkupPicture::Draw(TCanvas& canvas, const TRect& rect)
 {
     if (empty_ || !picture_) return;
-    auto* gdi = dynamic_cast<GdiCanvas*>(&canvas);
-    if (!gdi) return;
+    canvas.DrawPicture(*this, rect);
+}
+
+void TMarkupPicture::Render(std::uintptr_t device, const TRect& rect)
+{
     OLE_XSIZE_HIMETRIC hmWidth = 0;
     OLE_YSIZE_HIMETRIC hmHeight = 0;
     picture_.get()->get_Width(&hmWidth);
     picture_.get()->get_Height(&hmHeight);
-    HDC dc = gdi->Handle();
+    HDC dc = reinterpret_cast<HDC>(device);
     int width = rect.Width();
     int height = rect.Height();
     if (!stretch_) {
@@ -81,7 +82,27 @@ void TMarkupPicture::Draw(TCanvas& canvas, const TRect& rect)
     picture_.get()->Render(dc, rect.Left, rect.Top, width, height, 0, hmHeight, hmWidth, -hmHeight, nullptr);
 }
 
-void TMarkupPicture::Decode()
+const char* TMarkupPicture::FaultText(DecodeResult result)
+{
+    switch (result) {
+    case DecodeResult::Ok: break;
+    case DecodeResult::NoMemory: return "Could not allocate memory for image";
+    case DecodeResult::NoStream: return "Could not create image stream";
+    case DecodeResult::EmptyStream: return "Empty image stream created";
+    case DecodeResult::InvalidFormat: return "Could not load image. Invalid format";
+    case DecodeResult::NoPicture: return "Could not load image";
+    }
+    return "";
+}
+
+void TMarkupPicture::RaiseIfFailed(DecodeResult result)
+{
+    if (result != DecodeResult::Ok) throw EInvalidGraphic(FaultText(result));
+}
+
+void TMarkupPicture::Decode() { RaiseIfFailed(TryDecode()); }
+
+TMarkupPicture::DecodeResult TMarkupPicture::TryDecode()
 {
     picture_.reset();
     const GifFrameCut cut = SelectGifFrame(data_, frame_);
@@ -94,27 +115,26 @@ void TMarkupPicture::Decode()
     const ByteVector& bytes = cut.bytes;
 
     UniqueGlobal block(::GlobalAlloc(GMEM_MOVEABLE, bytes.size()));
-    if (!block) throw EInvalidGraphic("Could not allocate memory for image");
+    if (!block) return DecodeResult::NoMemory;
     if (!bytes.empty()) {
-        void* target = ::GlobalLock(block.get());
-        if (!target) throw EInvalidGraphic("Could not allocate memory for image");
-        std::memcpy(target, bytes.data(), bytes.size());
-        ::GlobalUnlock(block.get());
+        GlobalLockScope target(block.get());
+        if (!target) return DecodeResult::NoMemory;
+        std::memcpy(target.get(), bytes.data(), bytes.size());
     }
 
     IStream* rawStream = nullptr;
-    if (FAILED(::CreateStreamOnHGlobal(block.get(), TRUE, &rawStream)))
-        throw EInvalidGraphic("Could not create image stream");
-    if (!rawStream) throw EInvalidGraphic("Empty image stream created");
+    if (FAILED(::CreateStreamOnHGlobal(block.get(), TRUE, &rawStream))) return DecodeResult::NoStream;
+    if (!rawStream) return DecodeResult::EmptyStream;
     block.release();  // the stream frees it
     UniqueCom<IStream> stream(rawStream);
 
     IPicture* rawPicture = nullptr;
     if (FAILED(::OleLoadPicture(stream.get(), static_cast<LONG>(bytes.size()), FALSE, kIidPicture,
                                 reinterpret_cast<void**>(&rawPicture))))
-        throw EInvalidGraphic("Could not load image. Invalid format");
-    if (!rawPicture) throw EInvalidGraphic("Could not load image");
+        return DecodeResult::InvalidFormat;
+    if (!rawPicture) return DecodeResult::NoPicture;
     picture_.reset(rawPicture);
+    return DecodeResult::Ok;
 }
 
 void TMarkupPicture::Changed()
@@ -164,42 +184,57 @@ void TMarkupPicture::LoadFromStream(std::istream* stream)
     Changed();
 }
 
-void TMarkupPicture::LoadFromBytes(const ByteVector& bytes)
+void TMarkupPicture::LoadFromBytes(const ByteVector& bytes) { RaiseIfFailed(TryLoadBytes(bytes)); }
+
+TMarkupPicture::DecodeResult TMarkupPicture::TryLoadBytes(const ByteVector& bytes)
 {
     data_ = bytes;
     empty_ = false;
     frameCount_ = -1;
-    Decode();
-    Changed();
+    const DecodeResult result = TryDecode();
+    if (result == DecodeResult::Ok) Changed();
+    return result;
 }
 
 void TMarkupPicture::LoadFromFile(const std::string& path)
 {
-    try {
-        std::ifstream file(path, std::ios::binary);
-        if (!file) throw EInvalidGraphic("Could not open " + path);
-        ReadData(&file);
-        Changed();
-    } catch (const std::exception&) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
         Clear();
+        return;
     }
+    data_.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    empty_ = false;
+    frameCount_ = -1;
+    if (TryDecode() != DecodeResult::Ok) {
+        Clear();
+        return;
+    }
+    Changed();
 }
 
 void TMarkupPicture::LoadFromResourceName(HMODULE module, const std::string& name)
 {
-    HRSRC resource = ::FindResourceA(module, name.c_str(), MAKEINTRESOURCEA(10));  // RT_RCDATA
-    if (!resource) return;
-    HGLOBAL loaded = ::LoadResource(module, resource);
-    const auto* bytes = loaded ? static_cast<const std::uint8_t*>(::LockResource(loaded)) : nullptr;
-    if (!bytes) return;
-    LoadFromBytes(ByteVector(bytes, bytes + ::SizeofResource(module, resource)));
+    RaiseIfFailed(TryLoadResource(module, name));
 }
 
-void TMarkupPicture::LoadFromURL(const std::string& url)
+TMarkupPicture::DecodeResult TMarkupPicture::TryLoadResource(HMODULE module, const std::string& name)
+{
+    HRSRC resource = ::FindResourceA(module, name.c_str(), MAKEINTRESOURCEA(10));  // RT_RCDATA
+    if (!resource) return DecodeResult::Ok;
+    HGLOBAL loaded = ::LoadResource(module, resource);
+    const auto* bytes = loaded ? static_cast<const std::uint8_t*>(::LockResource(loaded)) : nullptr;
+    if (!bytes) return DecodeResult::Ok;
+    return TryLoadBytes(ByteVector(bytes, bytes + ::SizeofResource(module, resource)));
+}
+
+void TMarkupPicture::LoadFromURL(const std::string& url) { RaiseIfFailed(TryLoadFromURL(url)); }
+
+TMarkupPicture::DecodeResult TMarkupPicture::TryLoadFromURL(const std::string& url)
 {
     if (StartsWithUpper(url, "RES://")) {
         sourceUrl_ = url;
-        LoadFromResourceName(::GetModuleHandleA(nullptr), url.substr(6));
+        return TryLoadResource(::GetModuleHandleA(nullptr), url.substr(6));
     } else if (StartsWithUpper(url, "FILE://")) {
         sourceUrl_ = url;
         LoadFromFile(url.substr(7));
@@ -211,6 +246,7 @@ void TMarkupPicture::LoadFromURL(const std::string& url)
         downloadBusy_ = true;
         TDownLoadThread::Start(this);
     }
+    return DecodeResult::Ok;
 }
 
 void TMarkupPicture::SaveToStream(std::ostream& stream) const
@@ -255,11 +291,7 @@ IMarkupGraphic* TPictureCache::AddAndLoad(const std::string& url)
     picture.SetAsynchronous(false);
     // The engine never fails on a text: data that does not decode leaves the entry
     // empty, so it takes no room and is not loaded again.
-    try {
-        picture.LoadFromURL(url);
-    } catch (const EInvalidGraphic&) {
-        picture.Assign(nullptr);
-    }
+    if (picture.TryLoadFromURL(url) != TMarkupPicture::DecodeResult::Ok) picture.Assign(nullptr);
     return &picture;
 }
 

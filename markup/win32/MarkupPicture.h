@@ -41,7 +41,7 @@ private:
     TMarkupPicture* picture_;
 };
 
-class TMarkupPicture : public IMarkupGraphic {
+class TMarkupPicture : public IMarkupGraphic, private ICanvasPicture {
 public:
     using TNotifyEvent = std::function<void(TMarkupPicture& sender)>;
 
@@ -58,7 +58,7 @@ public:
     int FrameOffsetX() const override { return frameOffsetX_; }
     int FrameOffsetY() const override { return frameOffsetY_; }
     void SetStretch(bool stretch) override { stretch_ = stretch; }
-    // Nothing without a decoded picture or on a canvas that is not a GDI canvas.
+    // Nothing without a decoded picture or on a canvas without a device.
     void Draw(TCanvas& canvas, const TRect& rect) override;
 
     // Setting the size does nothing: it follows the picture.
@@ -79,6 +79,11 @@ public:
     // anything else loads nothing (see Asynchronous).
     void LoadFromURL(const std::string& url);
     void SaveToStream(std::ostream& stream) const;
+
+    // Why data did not decode; the loaders above raise EInvalidGraphic with its
+    // text, the Try ones answer it. Ok also where there was nothing to decode.
+    enum class DecodeResult { Ok, NoMemory, NoStream, EmptyStream, InvalidFormat, NoPicture };
+    DecodeResult TryLoadFromURL(const std::string& url);
     void WriteData(std::ostream& stream) const { SaveToStream(stream); }
 
     int Frame() const { return frame_; }
@@ -115,10 +120,15 @@ public:
     std::function<void(TMarkupPicture& sender, DWORD size, DWORD totalSize)> OnDownLoadProgress;
 
 private:
+    void Render(std::uintptr_t device, const TRect& rect) override;
+    static const char* FaultText(DecodeResult result);
+    static void RaiseIfFailed(DecodeResult result);
     void Decode();
+    DecodeResult TryDecode();
+    DecodeResult TryLoadBytes(const ByteVector& bytes);
+    DecodeResult TryLoadResource(HMODULE module, const std::string& name);
     void Changed();
     void Clear();
-    void LoadResourceFrom(HMODULE module, const std::string& name);
 
     ByteVector data_;
     UniqueCom<IPicture> picture_;

@@ -5,7 +5,7 @@
 #include <array>
 #include <vector>
 
-#include "markup/win32/Win32OpenLink.h"
+#include "winenv/win32/Win32OpenLink.h"
 #include "taskdialog/TaskMessageForm.h"
 #include "taskdialog/win32/TaskMessageWindow.h"
 #include "winenv/win32/OsVersionQuery.h"
@@ -92,6 +92,11 @@ std::int32_t GetModuleFileVersion(const char* fileName)
 }
 
 Win32TaskDialogPlatform::Win32TaskDialogPlatform(HWND applicationWindow) : applicationWindow_(applicationWindow) {}
+
+std::unique_ptr<ITaskDialogPlatform> MakeSystemTaskDialogPlatform(std::uintptr_t ownerWindow)
+{
+    return std::make_unique<Win32TaskDialogPlatform>(reinterpret_cast<HWND>(ownerWindow));
+}
 
 HWND Win32TaskDialogPlatform::OwnerFor(std::uintptr_t parentWindow) const
 {

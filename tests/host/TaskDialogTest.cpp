@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "markup/OpenLink.h"
+#include "winenv/OpenLink.h"
 #include "taskdialog/TaskDialog.h"
 #include "taskdialog/TaskDialogPlatform.h"
 

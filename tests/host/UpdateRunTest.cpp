@@ -9,7 +9,7 @@
 #include "ScriptedDialogs.h"
 #include "app/Dupdate.h"
 #include "app/StagedFiles.h"
-#include "app/qm_common.h"
+#include "core/Lookups.h"
 #include "dbversion/DbVersion.h"
 #include "dbversion/TextLines.h"
 #include "taskdialog/TaskDialogPlatform.h"

@@ -14,7 +14,7 @@
 #include "../host/TinyGif.h"
 #include "WinTestSupport.h"
 #include "markup/DrawMarkup.h"
-#include "markup/win32/GdiCanvas.h"
+#include "winenv/win32/GdiCanvas.h"
 #include "markup/win32/MarkupPicture.h"
 #include "winenv/win32/Handle.h"
 

@@ -7,6 +7,8 @@
 #include <shlobj.h>
 #include <winver.h>
 
+#include "winenv/win32/Handle.h"
+
 namespace {
 
 constexpr char kClass[] = "TGuiFloor";
@@ -38,14 +40,14 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     windowClass.hInstance = instance;
     windowClass.lpszClassName = kClass;
     if (!RegisterClassA(&windowClass)) return 1;
-    HWND window = CreateWindowExA(0, kClass, "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, instance, nullptr);
+    const dupd::UniqueWindow window(
+        CreateWindowExA(0, kClass, "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, instance, nullptr));
     if (!window) return 1;
-    PostMessageA(window, WM_APP, 0, 0);
+    PostMessageA(window.get(), WM_APP, 0, 0);
     MSG message;
     while (GetMessageA(&message, nullptr, 0, 0) > 0) {
         TranslateMessage(&message);
         DispatchMessageA(&message);
     }
-    DestroyWindow(window);
     return keepImports[0] ? 0 : 1;
 }

@@ -13,7 +13,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/RunState.h"
+#include "core/RunState.h"
 #include "log/UpdateLog.h"
 #include "winenv/win32/Win32Clock.h"
 #include "winenv/win32/Win32FileSystem.h"

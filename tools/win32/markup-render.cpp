@@ -9,13 +9,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "markup/DrawMarkup.h"
-#include "markup/win32/GdiCanvas.h"
+#include "tools/win32/ToolSupport.h"
+#include "winenv/win32/GdiCanvas.h"
 #include "winenv/win32/Handle.h"
 #include "winenv/win32/Imaging.h"
 
@@ -112,16 +111,6 @@ bool ParseArguments(int argc, char** argv, Options& options)
     return haveWidth && !options.profile.empty() && !options.file.empty();
 }
 
-bool ReadMarkup(const std::string& path, std::string& text)
-{
-    const DWORD attributes = ::GetFileAttributesA(path.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
-}
-
 // The font the emulated dialog uses: the system message font.
 TFontState MessageFont(HDC dc)
 {
@@ -178,7 +167,7 @@ int main(int argc, char** argv)
         return 2;
     }
     std::string text;
-    if (!ReadMarkup(options.file, text)) {
+    if (!tools::ReadWholeFile(options.file, text)) {
         std::fprintf(stderr, "markup-render: cannot read the markup file \"%s\"\n", options.file.c_str());
         return 1;
     }

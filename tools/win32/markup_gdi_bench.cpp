@@ -20,7 +20,8 @@
 #include <vector>
 
 #include "markup/DrawMarkup.h"
-#include "markup/win32/GdiCanvas.h"
+#include "tools/win32/ToolSupport.h"
+#include "winenv/win32/GdiCanvas.h"
 #include "winenv/win32/Handle.h"
 #include "winenv/win32/Imaging.h"
 
@@ -31,21 +32,8 @@ using namespace dupd;
 const int kWidth = 400;
 const int kPageHeight = 10000;
 
-double g_ticksPerMicrosecond = 1.0;
-
-double Now()
-{
-    LARGE_INTEGER t;
-    ::QueryPerformanceCounter(&t);
-    return static_cast<double>(t.QuadPart) / g_ticksPerMicrosecond;
-}
-
-double Median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    const std::size_t n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
+using tools::Median;
+using tools::Now;
 
 const char* const kWords[] = {"the",     "update",  "of",     "Quellmark", "databases", "needs",   "a",
                               "restart", "before",  "files",  "can",       "be",        "replaced", "while",
@@ -157,10 +145,6 @@ int main(int argc, char** argv)
         return 0;
     }
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
-    LARGE_INTEGER frequency;
-    ::QueryPerformanceFrequency(&frequency);
-    g_ticksPerMicrosecond = static_cast<double>(frequency.QuadPart) / 1e6;
-
     DibPage page(kWidth, kPageHeight);
     RECT all{0, 0, kWidth, kPageHeight};
     ::FillRect(page.dc(), &all, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
@@ -172,31 +156,31 @@ int main(int argc, char** argv)
             const std::string text = Text(bytes, mixed != 0);
             // Small texts repeat inside a run so that each figure covers enough words.
             const int inner = static_cast<int>(std::max<std::size_t>(1, 64 * 1024 / bytes));
-            std::vector<double> floor, measure, paint, joined, hit;
+            std::vector<double> floor, measure, paint, plainCalls, hit;
             for (int run = 0; run < runs; ++run) {
-                double f = 0, m = 0, p = 0, j = 0, h = 0;
+                double f = 0, m = 0, p = 0, sys = 0, h = 0;
                 for (int i = 0; i < inner; ++i) {
                     f += FloorPerWord(page.dc(), text);
                     m += PassPerWord(page.dc(), text, MarkupHitTestProfile(0, 0, true));
                     p += PassPerWord(page.dc(), text, MarkupPaintProfile());
-                    j += PassPerWord(page.dc(), text, MarkupPaintProfile(), GdiCanvas::Calls::kPlain);
+                    sys += PassPerWord(page.dc(), text, MarkupPaintProfile(), GdiCanvas::Calls::kPlain);
                     h += PassPerWord(page.dc(), text, MarkupHitTestProfile(kWidth / 2, kPageHeight / 2, false));
                 }
                 floor.push_back(f / inner);
                 measure.push_back(m / inner);
                 paint.push_back(p / inner);
-                joined.push_back(j / inner);
+                plainCalls.push_back(sys / inner);
                 hit.push_back(h / inner);
             }
             const double fl = Median(floor);
-            const double m = Median(measure), p = Median(paint), j = Median(joined), h = Median(hit);
+            const double m = Median(measure), p = Median(paint), s = Median(plainCalls), h = Median(hit);
             char size[16];
             if (bytes >= 1024 * 1024)
                 std::snprintf(size, sizeof size, "%zuMB", bytes / (1024 * 1024));
             else
                 std::snprintf(size, sizeof size, "%zuKB", bytes / 1024);
             std::printf("%-6s %-6s %10.2f %10.2f %8.2f %10.2f %8.2f %10.2f %8.2f %10.2f %8.2f\n",
-                        mixed ? "mixed" : "plain", size, fl, m, m / fl, p, p / fl, h, h / fl, j, j / fl);
+                        mixed ? "mixed" : "plain", size, fl, m, m / fl, p, p / fl, h, h / fl, s, s / fl);
             std::fflush(stdout);
         }
     }

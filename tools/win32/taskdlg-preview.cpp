@@ -4,20 +4,20 @@
 //
 //   taskdlg-preview.exe [--screenshot FILE.png] FILE.ini
 //
-// Exit code: 0 after a dialog was shown, 1 when Execute returned -1, 2 on bad
+// Exit code: 0 after a dialog was shown, 1 when Execute returned -1 or failed, 2 on bad
 // arguments, an unreadable file or a fault in it (FILE:LINE: ... on stderr).
 #include <windows.h>
 
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <iterator>
+#include <exception>
 #include <string>
 #include <vector>
 
 #include "taskdialog/DialogDescription.h"
 #include "taskdialog/TaskDialog.h"
 #include "taskdialog/win32/Win32TaskDialog.h"
+#include "tools/win32/ToolSupport.h"
 #include "winenv/win32/Handle.h"
 #include "winenv/win32/Imaging.h"
 
@@ -55,16 +55,6 @@ bool ParseArguments(int argc, char** argv, Arguments& args)
     }
     if (args.file.empty()) std::fprintf(stderr, "taskdlg-preview: the dialog file is missing\n");
     return !args.file.empty();
-}
-
-bool ReadFile(const std::string& path, std::string& text)
-{
-    const DWORD attributes = ::GetFileAttributesA(path.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
 }
 
 // A relative CustomIcon is taken from the INI file's folder.
@@ -114,9 +104,7 @@ void CALLBACK NativeShotTimer(HWND, UINT, UINT_PTR id, DWORD)
     }
 }
 
-}  // namespace
-
-int main(int argc, char** argv)
+int Preview(int argc, char** argv)
 {
     Arguments args;
     if (!ParseArguments(argc, argv, args)) {
@@ -124,7 +112,7 @@ int main(int argc, char** argv)
         return 2;
     }
     std::string text;
-    if (!ReadFile(args.file, text)) {
+    if (!tools::ReadWholeFile(args.file, text)) {
         std::fprintf(stderr, "%s: cannot read this file\n", args.file.c_str());
         return 2;
     }
@@ -190,13 +178,7 @@ int main(int argc, char** argv)
 
     if (!args.screenshot.empty()) {
         const std::string shot = args.screenshot;
-        platform.OnFirstPaint = [shot](HWND window) {
-            try {
-                SaveShot(window, shot);
-            } catch (...) {
-                // Called from the window procedure: nothing may unwind through it.
-            }
-        };
+        platform.OnFirstPaint = [shot](HWND window) { SaveShot(window, shot); };
     }
 
     const int result = dialog.Execute();
@@ -204,4 +186,17 @@ int main(int argc, char** argv)
     Say("SelectedRadioButton: " + std::to_string(dialog.SelectedRadioButton()));
     Say(std::string("VerificationChecked: ") + YesNo(dialog.VerificationChecked()));
     return result == -1 ? 1 : 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    // What a handler of the emulated dialog threw comes back out of Execute.
+    try {
+        return Preview(argc, argv);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "taskdlg-preview: %s\n", e.what());
+        return 1;
+    }
 }

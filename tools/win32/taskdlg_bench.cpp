@@ -14,12 +14,14 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
 #include <string>
 #include <vector>
 
 #include "taskdialog/TaskDialog.h"
 #include "taskdialog/TaskMessageForm.h"
 #include "taskdialog/win32/Win32TaskDialog.h"
+#include "tools/win32/ToolSupport.h"
 #include "winenv/win32/Handle.h"
 
 namespace {
@@ -34,22 +36,8 @@ const int kPointRows = 6;
 // A dialog that never reports its first paint would hang the run.
 const UINT kWatchdogMs = 15000;
 
-double g_ticksPerMicrosecond = 1.0;
-
-double Now()
-{
-    LARGE_INTEGER t;
-    ::QueryPerformanceCounter(&t);
-    return static_cast<double>(t.QuadPart) / g_ticksPerMicrosecond;
-}
-
-double Median(std::vector<double> v)
-{
-    if (v.empty()) return 0;
-    std::sort(v.begin(), v.end());
-    const std::size_t n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
+using tools::Median;
+using tools::Now;
 
 // One DrawTextA call as the dialog's measuring makes them: a word in the system
 // message font.
@@ -147,28 +135,24 @@ void RunOnce(TTaskDialogEx& dialog, Win32TaskDialogPlatform& platform, DrawTextP
     bool painted = false;
     platform.OnFirstPaint = [&](HWND window) {
         const double paintedAt = Now();
-        try {
-            painted = true;
-            row.firstPaint.push_back(paintedAt - start);
-            if (withLinks) {
-                if (TTaskMessageForm* form = dialog.MessageForm()) {
-                    const TRect c = form->ContentRect();
-                    for (int r = 0; r < kPointRows; ++r) {
-                        for (int col = 0; col < kPointColumns; ++col) {
-                            const int x = c.Left + (2 * col + 1) * c.Width() / (2 * kPointColumns);
-                            const int y = c.Top + (2 * r + 1) * c.Height() / (2 * kPointRows);
-                            const double t0 = Now();
-                            const std::string link = form->LinkAt(x, y);
-                            row.linkAt.push_back(Now() - t0);
-                            if (!link.empty()) ++row.linkHits;
-                        }
+        painted = true;
+        row.firstPaint.push_back(paintedAt - start);
+        if (withLinks) {
+            if (TTaskMessageForm* form = dialog.MessageForm()) {
+                const TRect c = form->ContentRect();
+                for (int r = 0; r < kPointRows; ++r) {
+                    for (int col = 0; col < kPointColumns; ++col) {
+                        const int x = c.Left + (2 * col + 1) * c.Width() / (2 * kPointColumns);
+                        const int y = c.Top + (2 * r + 1) * c.Height() / (2 * kPointRows);
+                        const double t0 = Now();
+                        const std::string link = form->LinkAt(x, y);
+                        row.linkAt.push_back(Now() - t0);
+                        if (!link.empty()) ++row.linkHits;
                     }
                 }
             }
-            probe.Measure(row.drawText);
-        } catch (...) {
-            // Called from the window procedure: nothing may unwind through it.
         }
+        probe.Measure(row.drawText);
         ::PostMessageA(window, WM_CLOSE, 0, 0);
     };
     g_watchdogFired = false;
@@ -190,21 +174,17 @@ void PrintRow(const char* name, const std::vector<double>& times, const std::vec
                 unit > 0 ? median / unit : 0.0);
 }
 
-}  // namespace
-
-int main(int argc, char** argv)
+int Bench(int argc, char** argv)
 {
     int repetitions = 25;
     if (argc > 2 || (argc == 2 && (repetitions = std::atoi(argv[1])) < kMinRepetitions)) {
         std::fprintf(stderr, "usage: taskdlg_bench.exe [REPETITIONS]   (at least %d)\n", kMinRepetitions);
         return 2;
     }
-    LARGE_INTEGER frequency;
-    if (!::QueryPerformanceFrequency(&frequency) || frequency.QuadPart <= 0) {
+    if (tools::TicksPerMicrosecond() <= 0) {
         std::fprintf(stderr, "taskdlg_bench: no performance counter\n");
         return 1;
     }
-    g_ticksPerMicrosecond = static_cast<double>(frequency.QuadPart) / 1e6;
 
     DrawTextProbe probe;
     if (!probe.ok()) {
@@ -245,4 +225,17 @@ int main(int argc, char** argv)
         return 1;
     }
     return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    // What a handler of the emulated dialog threw comes back out of Execute.
+    try {
+        return Bench(argc, argv);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "taskdlg_bench: %s\n", e.what());
+        return 1;
+    }
 }

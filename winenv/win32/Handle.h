@@ -3,6 +3,7 @@
 #pragma once
 
 #include <windows.h>
+#include <commctrl.h>
 #include <objbase.h>
 #include <shlobj.h>
 
@@ -70,6 +71,14 @@ struct KernelHandleTraits {
     static void Close(pointer h) noexcept { ::CloseHandle(h); }
 };
 
+// FindFirstFileA: INVALID_HANDLE_VALUE means no search; it ends with FindClose.
+struct FindHandleTraits {
+    using pointer = HANDLE;
+    static pointer Invalid() noexcept { return INVALID_HANDLE_VALUE; }
+    static bool IsValid(pointer h) noexcept { return h != INVALID_HANDLE_VALUE && h != nullptr; }
+    static void Close(pointer h) noexcept { ::FindClose(h); }
+};
+
 struct RegKeyTraits {
     using pointer = HKEY;
     static pointer Invalid() noexcept { return nullptr; }
@@ -135,6 +144,15 @@ struct IconTraits {
     static void Close(pointer h) noexcept { ::DestroyIcon(h); }
 };
 
+// An image list of our own (ImageList_Create); the system's list from
+// SHGetFileInfoA is shared and never owned.
+struct ImageListTraits {
+    using pointer = HIMAGELIST;
+    static pointer Invalid() noexcept { return nullptr; }
+    static bool IsValid(pointer h) noexcept { return h != nullptr; }
+    static void Close(pointer h) noexcept { ::ImageList_Destroy(h); }
+};
+
 // A COM interface pointer: one reference, given back with Release.
 template <class I>
 struct ComTraits {
@@ -145,6 +163,7 @@ struct ComTraits {
 };
 
 using UniqueFile = UniqueHandle<FileHandleTraits>;
+using UniqueFindHandle = UniqueHandle<FindHandleTraits>;
 using UniqueKernelHandle = UniqueHandle<KernelHandleTraits>;
 using UniqueRegKey = UniqueHandle<RegKeyTraits>;
 using UniqueModule = UniqueHandle<ModuleTraits>;
@@ -159,6 +178,7 @@ using UniqueRegion = UniqueHandle<GdiObjectTraits<HRGN>>;
 using UniqueGlobal = UniqueHandle<GlobalMemoryTraits>;
 using UniqueWindow = UniqueHandle<WindowTraits>;
 using UniqueIcon = UniqueHandle<IconTraits>;
+using UniqueImageList = UniqueHandle<ImageListTraits>;
 template <class I>
 using UniqueCom = UniqueHandle<ComTraits<I>>;
 
@@ -191,6 +211,59 @@ public:
 private:
     HWND window_ = nullptr;
     HDC dc_ = nullptr;
+};
+
+// BeginPaint's DC goes back to EndPaint with the same window and paint record.
+class PaintDc {
+public:
+    explicit PaintDc(HWND window) noexcept : window_(window), dc_(::BeginPaint(window, &paint_)) {}
+    ~PaintDc() { ::EndPaint(window_, &paint_); }
+    PaintDc(const PaintDc&) = delete;
+    PaintDc& operator=(const PaintDc&) = delete;
+
+    HDC get() const noexcept { return dc_; }
+    const RECT& area() const noexcept { return paint_.rcPaint; }
+
+private:
+    HWND window_;
+    PAINTSTRUCT paint_{};
+    HDC dc_;
+};
+
+// GlobalLock's pointer, unlocked on leaving; empty when the block cannot be locked.
+class GlobalLockScope {
+public:
+    explicit GlobalLockScope(HGLOBAL block) noexcept : block_(block), bytes_(::GlobalLock(block)) {}
+    ~GlobalLockScope()
+    {
+        if (bytes_) ::GlobalUnlock(block_);
+    }
+    GlobalLockScope(const GlobalLockScope&) = delete;
+    GlobalLockScope& operator=(const GlobalLockScope&) = delete;
+
+    void* get() const noexcept { return bytes_; }
+    explicit operator bool() const noexcept { return bytes_ != nullptr; }
+
+private:
+    HGLOBAL block_;
+    void* bytes_;
+};
+
+// The clipboard, opened for this thread and closed on leaving.
+class ClipboardScope {
+public:
+    explicit ClipboardScope(HWND owner = nullptr) noexcept : open_(::OpenClipboard(owner) != FALSE) {}
+    ~ClipboardScope()
+    {
+        if (open_) ::CloseClipboard();
+    }
+    ClipboardScope(const ClipboardScope&) = delete;
+    ClipboardScope& operator=(const ClipboardScope&) = delete;
+
+    explicit operator bool() const noexcept { return open_; }
+
+private:
+    bool open_;
 };
 
 // Selects an object into a DC and puts the previous one back on leaving.

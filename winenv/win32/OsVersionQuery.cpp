@@ -25,4 +25,10 @@ OsVersionInfo QueryOsVersion()
     return info;
 }
 
+bool KernelHasGetLocaleInfoEx()
+{
+    const HMODULE kernel = ::GetModuleHandleA("kernel32.dll");
+    return kernel != nullptr && ::GetProcAddress(kernel, "GetLocaleInfoEx") != nullptr;
+}
+
 }  // namespace dupd

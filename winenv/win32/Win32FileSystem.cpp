@@ -7,6 +7,7 @@
 
 #include "winenv/PendingRenameList.h"
 #include "winenv/win32/Handle.h"
+#include "winenv/win32/WideText.h"
 
 namespace dupd {
 
@@ -80,13 +81,7 @@ static_assert(sizeof(wchar_t) == sizeof(char16_t), "the system's wide characters
 
 std::string WideToAnsi(const std::u16string& text)
 {
-    if (text.empty()) return {};
-    const auto* wide = reinterpret_cast<const wchar_t*>(text.data());
-    const int size = ::WideCharToMultiByte(CP_ACP, 0, wide, static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    if (size <= 0) return {};
-    std::string out(static_cast<std::size_t>(size), '\0');
-    ::WideCharToMultiByte(CP_ACP, 0, wide, static_cast<int>(text.size()), out.data(), size, nullptr, nullptr);
-    return out;
+    return ToAnsi(reinterpret_cast<const wchar_t*>(text.data()), text.size());
 }
 
 }  // namespace
@@ -227,8 +222,8 @@ std::optional<std::vector<std::string>> Win32FileSystem::FindFiles(const std::st
     if (!wildcard.empty() && wildcard.back() != '\\') wildcard += '\\';
     wildcard += pattern;
     WIN32_FIND_DATAA found{};
-    const HANDLE search = ::FindFirstFileA(wildcard.c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) {
+    const UniqueFindHandle search(::FindFirstFileA(wildcard.c_str(), &found));
+    if (!search) {
         const DWORD error = ::GetLastError();
         if (error == ERROR_FILE_NOT_FOUND || error == ERROR_NO_MORE_FILES) return std::vector<std::string>{};
         lastError_ = error;
@@ -237,9 +232,8 @@ std::optional<std::vector<std::string>> Win32FileSystem::FindFiles(const std::st
     std::vector<std::string> names;
     do {
         if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.emplace_back(found.cFileName);
-    } while (::FindNextFileA(search, &found));
+    } while (::FindNextFileA(search.get(), &found));
     const DWORD error = ::GetLastError();
-    ::FindClose(search);
     if (error != ERROR_NO_MORE_FILES) {
         lastError_ = error;
         return std::nullopt;

@@ -88,20 +88,16 @@ std::unique_ptr<IRegistryKey> Win32Registry::OpenKey(RegRoot root, const std::st
 
 std::string Win32Registry::SpecialFolderPath(int csidl)
 {
-    try {
-        UniquePidl pidl;
-        if (::SHGetSpecialFolderLocation(nullptr, csidl, &pidl.out()) != S_OK) return {};
-        char buffer[MAX_PATH + 1] = {};
-        if (!::SHGetPathFromIDListA(pidl.get(), buffer)) return {};
-        buffer[MAX_PATH] = '\0';
-        std::string path = buffer;
-        // Wine gives folders that link to a Unix directory with a trailing backslash;
-        // callers add their own before a sub-path, as for the shell's usual answer.
-        while (path.size() > 3 && path.back() == '\\') path.pop_back();
-        return path;
-    } catch (...) {
-        return {};
-    }
+    UniquePidl pidl;
+    if (::SHGetSpecialFolderLocation(nullptr, csidl, &pidl.out()) != S_OK) return {};
+    char buffer[MAX_PATH + 1] = {};
+    if (!::SHGetPathFromIDListA(pidl.get(), buffer)) return {};
+    buffer[MAX_PATH] = '\0';
+    std::string path = buffer;
+    // Wine gives folders that link to a Unix directory with a trailing backslash;
+    // callers add their own before a sub-path, as for the shell's usual answer.
+    while (path.size() > 3 && path.back() == '\\') path.pop_back();
+    return path;
 }
 
 }  // namespace dupd

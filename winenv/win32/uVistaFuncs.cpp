@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <cstdint>
 #include <memory>
-#include <vector>
 
 #include "winenv/SimpleTaskDialogRules.h"
 #include "winenv/win32/Handle.h"
 #include "winenv/win32/OsVersionQuery.h"
+#include "winenv/win32/WideText.h"
 
 namespace dupd {
 
@@ -16,21 +16,15 @@ namespace {
 using TaskDialogFn = HRESULT(WINAPI*)(HWND, HINSTANCE, PCWSTR, PCWSTR, PCWSTR, DWORD, PCWSTR, int*);
 
 // A fixed 1025-character buffer, as the dialog gets it: longer texts are cut.
-struct WideText {
+struct TextBuffer {
     wchar_t text[kSimpleTaskDialogTextLimit + 1] = {};
 };
 
-void ConvertInto(const std::string& source, WideText& target)
+void ConvertInto(const std::string& source, TextBuffer& target)
 {
-    if (source.empty()) return;
-    const int length = static_cast<int>(source.size());
-    const int needed = ::MultiByteToWideChar(CP_ACP, 0, source.data(), length, nullptr, 0);
-    if (needed <= 0) return;
-    std::vector<wchar_t> wide(static_cast<std::size_t>(needed));
-    const int got = ::MultiByteToWideChar(CP_ACP, 0, source.data(), length, wide.data(), needed);
-    const std::size_t keep = std::min<std::size_t>(got > 0 ? static_cast<std::size_t>(got) : 0,
-                                                   kSimpleTaskDialogTextLimit);
-    std::copy(wide.begin(), wide.begin() + static_cast<std::ptrdiff_t>(keep), target.text);
+    const std::wstring wide = ToWide(source);
+    const std::size_t keep = std::min<std::size_t>(wide.size(), kSimpleTaskDialogTextLimit);
+    wide.copy(target.text, keep);
     target.text[keep] = L'\0';
 }
 
@@ -52,7 +46,7 @@ int SimpleTaskDialog(const OsVersionInfo& os, HWND owner, const std::string& tit
     if (!taskDialog) return 0;  // the library goes with `comctl`
 
     // Three texts of 2 KB each: kept off the stack of the caller's message handler.
-    auto texts = std::make_unique<WideText[]>(3);
+    auto texts = std::make_unique<TextBuffer[]>(3);
     ConvertInto(title, texts[0]);
     ConvertInto(instruction, texts[1]);
     ConvertInto(content, texts[2]);

@@ -1,4 +1,4 @@
-#include "markup/OpenLink.h"
+#include "winenv/OpenLink.h"
 
 #include <algorithm>
 #include <cctype>

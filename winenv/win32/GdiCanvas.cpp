@@ -1,10 +1,12 @@
-#include "markup/win32/GdiCanvas.h"
+#include "winenv/win32/GdiCanvas.h"
 
 #include <shellapi.h>
 
 #include <algorithm>
 #include <climits>
 #include <cstring>
+
+#include "winenv/win32/WideText.h"
 
 namespace dupd {
 
@@ -299,9 +301,7 @@ bool GdiCanvas::PaintByTextOut(const std::string& text, const TRect& rect, unsig
         return true;
     }
     Flush();
-    wide_.resize(text.size());
-    const int length = ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide_.data(),
-                                             static_cast<int>(wide_.size()));
+    const int length = ToWide(text, wide_);
     if (length <= 0) return false;
     ::ExtTextOutW(dc_, r.left, static_cast<int>(y), ETO_CLIPPED, &r, wide_.data(), static_cast<UINT>(length),
                   nullptr);
@@ -320,9 +320,7 @@ const GdiCanvas::Shape* GdiCanvas::ShapeOf(const std::string& text, int width)
     if (known != entry->shapes.end()) return known->second.chars.empty() ? nullptr : &known->second;
     if (entry->shapes.size() >= kMaxShapes) entry->shapes.clear();
     Shape shape;
-    shape.chars.resize(text.size());
-    const int n = ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), shape.chars.data(),
-                                        static_cast<int>(shape.chars.size()));
+    const int n = ToWide(text, shape.chars);
     std::vector<INT> ends(n > 0 ? n : 0);
     SIZE size{};
     bool usable = n > 0 && ::GetTextExtentExPointW(dc_, shape.chars.data(), n, 0, nullptr, ends.data(), &size) &&
@@ -355,7 +353,6 @@ const GdiCanvas::Shape* GdiCanvas::ShapeOf(const std::string& text, int width)
         entry->shapes.emplace(text, Shape{});
         return nullptr;
     }
-    shape.chars.resize(n);
     shape.width = width;
     shape.inkAfterStart = inkLeft >= 0;
     shape.inkBeforeEnd = inkRight <= width;
@@ -549,6 +546,11 @@ TRect GdiCanvas::ClipBounds() const
     // A DC that cannot tell its clip is treated as showing nothing.
     if (::GetClipBox(dc_, &r) == ERROR) return TRect{};
     return TRect{r.left, r.top, r.right, r.bottom};
+}
+
+void GdiCanvas::DrawPicture(ICanvasPicture& picture, const TRect& rect)
+{
+    picture.Render(reinterpret_cast<std::uintptr_t>(Handle()), rect);
 }
 
 }  // namespace dupd

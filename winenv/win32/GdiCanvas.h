@@ -78,6 +78,7 @@ public:
     int PixelsPerInchX() const override;
     int PixelsPerInchY() const override;
     TColor ToRGB(TColor color) const override;
+    void DrawPicture(ICanvasPicture& picture, const TRect& rect) override;
 
 private:
     // What one font answers the same whatever the text (-1 while not yet known).

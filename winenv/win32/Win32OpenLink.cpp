@@ -1,19 +1,13 @@
-#include "markup/win32/Win32OpenLink.h"
+#include "winenv/win32/Win32OpenLink.h"
 
 #include <shellapi.h>
 
-#include "markup/OpenLink.h"
+#include "winenv/OpenLink.h"
+#include "winenv/win32/OsVersionQuery.h"
 
 namespace dupd {
 
 namespace {
-
-bool SystemHasGetLocaleInfoEx()
-{
-    // kernel32 is always mapped, so asking does not load anything.
-    const HMODULE kernel = ::GetModuleHandleA("kernel32.dll");
-    return kernel != nullptr && ::GetProcAddress(kernel, "GetLocaleInfoEx") != nullptr;
-}
 
 const char* OrNull(const std::string& s) { return s.empty() ? nullptr : s.c_str(); }
 
@@ -22,7 +16,7 @@ const char* OrNull(const std::string& s) { return s.empty() ? nullptr : s.c_str(
 void ShellOpenLink(HWND window, const std::string& program, const std::string& link)
 {
     const auto planned =
-        PlanOpenLink(SystemHasGetLocaleInfoEx(), reinterpret_cast<std::uintptr_t>(window), program, link);
+        PlanOpenLink(KernelHasGetLocaleInfoEx(), reinterpret_cast<std::uintptr_t>(window), program, link);
     if (!planned) return;
     const LinkOpenCall& plan = *planned;
     if (plan.call == LinkOpenCall::Call::ShellExecuteEx) {

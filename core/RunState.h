@@ -7,9 +7,6 @@
 
 namespace dupd {
 
-inline constexpr int kUpdateNumber = 6935;
-inline constexpr const char* kUpdateNumberText = "6935";
-
 struct RunState {
     std::string StagingDir;   // no trailing backslash
     std::string InstallDir;   // with trailing backslash
