@@ -9,7 +9,7 @@ int main(int argc, char** argv)
 {
     ::testing::InitGoogleTest(&argc, argv);
     const std::string exe = e2e::DupdExe();
-    if (!e2e::FileExists(exe)) {
+    if (!e2e::PathIsFile(exe)) {
         std::fprintf(stderr, "dupd_e2e: %s is missing; build the dupd target first\n", exe.c_str());
         return 1;
     }

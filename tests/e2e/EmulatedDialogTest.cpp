@@ -77,7 +77,7 @@ protected:
         ASSERT_EQ(run.dialogs.size(), 2u) << Describe(run);
         ExpectComponentMessage(run.dialogs[0], kConfirmTitle, "Re-install this Update?", kYesNoButtons);
         ExpectComponentMessage(run.dialogs[1], kInformationTitle, "Update Aborted", kOkButton);
-        EXPECT_FALSE(DirExists(s.staging));
+        EXPECT_FALSE(PathIsDirectory(s.staging));
         EXPECT_EQ(FolderSnapshot(s.install), installedBefore);
         EXPECT_FALSE(s.Log().has_value());
     }
@@ -135,7 +135,7 @@ TEST_F(EmulatedDialog, EveryMessageOfTheUpdaterInEveryWindowsVersion)
             ASSERT_EQ(run.dialogs.size(), 1u) << Describe(run);
             ExpectComponentMessage(run.dialogs[0], kErrorTitle, "Unable to locate installation directory",
                                    kAbortButton);
-            EXPECT_FALSE(DirExists(s.staging));
+            EXPECT_FALSE(PathIsDirectory(s.staging));
             EXPECT_EQ(FolderSnapshot(s.install), installedBefore);
         }
         {
@@ -150,7 +150,7 @@ TEST_F(EmulatedDialog, EveryMessageOfTheUpdaterInEveryWindowsVersion)
             EXPECT_RUN_ENDED(run);
             ASSERT_EQ(run.dialogs.size(), 1u) << Describe(run);
             ExpectComponentMessage(run.dialogs[0], kErrorTitle, "Update is too old", kAbortButton);
-            EXPECT_FALSE(DirExists(s.staging));
+            EXPECT_FALSE(PathIsDirectory(s.staging));
             EXPECT_EQ(FolderSnapshot(s.install), installedBefore);
         }
         {
@@ -165,7 +165,7 @@ TEST_F(EmulatedDialog, EveryMessageOfTheUpdaterInEveryWindowsVersion)
             ASSERT_EQ(run.dialogs.size(), 1u) << Describe(run);
             ExpectComponentMessage(run.dialogs[0], kConfirmTitle, "Re-install this Update?", kYesNoButtons);
             for (const auto& n : kPackage) EXPECT_EQ(ReadFileBytes(s.Installed(n)), StagedContent(n)) << n;
-            EXPECT_FALSE(DirExists(s.staging));
+            EXPECT_FALSE(PathIsDirectory(s.staging));
         }
         {
             SCOPED_TRACE("same version, No");

@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "DialogBot.h"
 #include "Scenario.h"
 
 namespace e2e {

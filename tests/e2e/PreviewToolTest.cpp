@@ -31,15 +31,6 @@ std::string SourceDir()
 std::string Gallery(const std::string& name) { return SourceDir() + "tools\\preview\\" + name; }
 std::string OwnGallery(const std::string& name) { return SourceDir() + "tests\\e2e\\preview\\" + name; }
 
-bool WaitUntil(const std::function<bool()>& done, DWORD ms)
-{
-    for (DWORD waited = 0; waited < ms; waited += 20) {
-        if (done()) return true;
-        Sleep(20);
-    }
-    return done();
-}
-
 int ClientHeight(HWND w)
 {
     RECT r{};
@@ -98,13 +89,11 @@ public:
     HWND Window(DWORD ms = 10000)
     {
         HWND w = nullptr;
-        WaitUntil(
-            [&] {
-                const auto windows = pid_ != 0 ? TitledWindowsOf(pid_) : std::vector<HWND>{};
-                w = windows.empty() ? nullptr : windows.front();
-                return w != nullptr && (screenshot_.empty() || FileExists(screenshot_));
-            },
-            ms);
+        Within(ms, [&] {
+            const auto windows = pid_ != 0 ? TitledWindowsOf(pid_) : std::vector<HWND>{};
+            w = windows.empty() ? nullptr : windows.front();
+            return w != nullptr && (screenshot_.empty() || PathIsFile(screenshot_));
+        });
         if (w == nullptr) ADD_FAILURE() << "no dialog appeared; output:\n" << Output();
         Sleep(100);  // the picture is written whole, and the dialog takes input
         return w;
@@ -113,12 +102,10 @@ public:
     // True once `line` has been printed.
     bool WaitFor(const std::string& line, DWORD ms = 3000)
     {
-        return WaitUntil(
-            [&] {
-                Pump();
-                return std::find(lines_.begin(), lines_.end(), line) != lines_.end();
-            },
-            ms);
+        return Within(ms, [&] {
+            Pump();
+            return std::find(lines_.begin(), lines_.end(), line) != lines_.end();
+        });
     }
 
     // Waits for the tool to end; its exit code, -1 when it did not end.
@@ -262,13 +249,13 @@ TEST(PreviewTool, DetailsCollapseAndExpandByTheirAccelerators)
     Sleep(300);
     EXPECT_EQ(ClientHeight(w), expanded) << "M while the details are shown";
     ASSERT_TRUE(TypeChar(w, 'l'));
-    EXPECT_TRUE(WaitUntil([&] { return ClientHeight(w) < expanded; }, 2000)) << "L did not hide the details";
+    EXPECT_TRUE(Within(2000, [&] { return ClientHeight(w) < expanded; })) << "L did not hide the details";
     const int collapsed = ClientHeight(w);
     ASSERT_TRUE(TypeChar(w, 'l'));
     Sleep(300);
     EXPECT_EQ(ClientHeight(w), collapsed) << "L while the details are hidden";
     ASSERT_TRUE(TypeChar(w, 'm'));
-    EXPECT_TRUE(WaitUntil([&] { return ClientHeight(w) == expanded; }, 2000))
+    EXPECT_TRUE(Within(2000, [&] { return ClientHeight(w) == expanded; }))
         << "M did not show the details again: " << ClientHeight(w) << " high, was " << expanded;
 
     ASSERT_TRUE(SendChord(w, {VK_ESCAPE}));

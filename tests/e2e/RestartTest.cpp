@@ -193,7 +193,7 @@ TEST_F(AfterRestart, Windows98UsesWininitAndLogsBesideTheDatabase)
     EXPECT_EQ(ReadFileBytes(s.Installed("Qlmlist3.dta")), StagedContent("Qlmlist3.dta"));
     EXPECT_EQ(s.StagingFiles(), std::vector<std::string>{"qlmlist3.dta"});
     EXPECT_EQ(s.OwnInstallFiles(), kNoFiles);
-    EXPECT_FALSE(FileExists(WindowsDir() + "\\wininit.ini")) << "carried out and put aside";
+    EXPECT_FALSE(PathIsFile(WindowsDir() + "\\wininit.ini")) << "carried out and put aside";
 }
 
 // The Windows XP setting: the NT pending-rename list, and the restart notice as a
@@ -259,7 +259,7 @@ TEST_F(Restart, FileFreedBeforeTheSecondRunIsPlacedAtOnce)
     EXPECT_EQ(second.dialogs[0].title, kConfirmTitle);
     EXPECT_EQ(ReadFileBytes(s.Installed("Qlm_list.dta")), StagedContent("Qlm_list.dta"));
     EXPECT_EQ(s.InstallFiles(), (std::vector<std::string>{"epack.dta", "qlm_list.dta", "reflist.dta"}));
-    EXPECT_FALSE(DirExists(s.staging));
+    EXPECT_FALSE(PathIsDirectory(s.staging));
     const auto log = CrLfLines(s.Log().value_or(""));
     std::size_t next = 0;
     EXPECT_EQ(RunBlock(log, 0, &next), (std::vector<std::string>{StartLine(), InstallLine("qlm_list.dta")}));
@@ -274,7 +274,7 @@ TEST_F(AfterRestart, FileFreedBeforeTheSecondRunIsPlacedAtOnce)
     for (const char* n : {"Qlm_list.dta", "Reflist.dta", "epack.dta"})
         EXPECT_EQ(ReadFileBytes(s.Installed(n)), StagedContent(n)) << n;
     EXPECT_EQ(s.InstallFiles(), (std::vector<std::string>{"epack.dta", "qlm_list.dta", "reflist.dta"}));
-    EXPECT_FALSE(DirExists(s.staging));
+    EXPECT_FALSE(PathIsDirectory(s.staging));
     EXPECT_TRUE(Scheduled(s).empty());
 }
 
@@ -315,7 +315,7 @@ TEST_F(Restart, DeclinedSecondRunKeepsTheWaitingCopy)
         ASSERT_EQ(second.dialogs.size(), 2u) << Describe(second);
         EXPECT_EQ(second.dialogs[0].title, kConfirmTitle);
         ExpectComponentMessage(second.dialogs[1], kInformationTitle, "Update Aborted", kOkButton);
-        EXPECT_FALSE(DirExists(s.staging));
+        EXPECT_FALSE(PathIsDirectory(s.staging));
         EXPECT_EQ(ReadFileBytes(s.Installed("Qlm_list.dta")), InstalledContent("Qlm_list.dta"));
         EXPECT_EQ(ReadFileBytes(Copy(s, "Qlm_list.dta")), StagedContent("Qlm_list.dta"));
         if (win98) {
@@ -349,7 +349,7 @@ TEST_F(AfterRestart, DeclinedSecondRunKeepsTheWaitingCopy)
             EXPECT_EQ(ReadFileBytes(s.Installed(n)), StagedContent(n)) << n;
         EXPECT_EQ(s.OwnInstallFiles(), kNoFiles);
         EXPECT_TRUE(Scheduled(s).empty());
-        EXPECT_FALSE(DirExists(s.staging));
+        EXPECT_FALSE(PathIsDirectory(s.staging));
     }
 }
 
@@ -488,7 +488,7 @@ TEST_F(Restart, RunKilledMidwayIsPutRightByTheNextRun)
             for (const auto& n : WholeSet())
                 block.push_back(n == "qmweb.dta" ? ServerLine() : InstallLine(Lowered(n)));
             EXPECT_EQ(RunBlock(CrLfLines(log), 0), block);
-            EXPECT_FALSE(DirExists(s.staging));
+            EXPECT_FALSE(PathIsDirectory(s.staging));
         } else {
             ASSERT_EQ(run.dialogs.size(), 1u) << Describe(run);
             ExpectComponentMessage(run.dialogs[0], kErrorTitle, "Database Update is corrupt", kAbortButton);

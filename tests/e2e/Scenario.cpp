@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <stdexcept>
 
 #include <gtest/gtest.h>
 
@@ -15,8 +16,6 @@ namespace {
 
 constexpr char kUserShellFolders[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
 constexpr char kShellFolders[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
-constexpr wchar_t kSessionManager[] = L"SYSTEM\\CurrentControlSet\\Control\\Session Manager";
-constexpr wchar_t kPendingValue[] = L"PendingFileRenameOperations";
 constexpr char kProductKey[] = "SOFTWARE\\Ostravane\\Quellmark";
 constexpr char kDupdAppDefaults[] = "Software\\Wine\\AppDefaults\\dupd.exe";
 constexpr char kDupdX11Driver[] = "Software\\Wine\\AppDefaults\\dupd.exe\\X11 Driver";
@@ -27,97 +26,10 @@ std::string Lower(std::string s)
     return s;
 }
 
-bool StartsWithPath(const std::string& path, const std::string& folder)
-{
-    const std::string p = Lower(path), f = Lower(folder) + "\\";
-    return p.compare(0, f.size(), f) == 0;
-}
-
 std::string WithoutTrailingBackslash(std::string s)
 {
     while (s.size() > 3 && s.back() == '\\') s.pop_back();
     return s;
-}
-
-std::string Narrow(const std::wstring& w)
-{
-    if (w.empty()) return {};
-    const int n = WideCharToMultiByte(CP_ACP, 0, w.c_str(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(n), '\0');
-    WideCharToMultiByte(CP_ACP, 0, w.c_str(), static_cast<int>(w.size()), &out[0], n, nullptr, nullptr);
-    return out;
-}
-
-// Strips the NT prefix "\??\" and the mark "!" that the system puts before a
-// target that the entry may replace.
-std::string PlainPendingPath(const std::wstring& stored)
-{
-    std::wstring s = stored;
-    if (!s.empty() && s[0] == L'!') s.erase(0, 1);
-    if (s.compare(0, 4, L"\\??\\") == 0) s.erase(0, 4);
-    return Narrow(s);
-}
-
-// The raw list as stored: strings in pairs (source, target; "" target = deletion).
-std::vector<std::wstring> ReadPendingStrings()
-{
-    std::vector<std::wstring> out;
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_READ, &key) != ERROR_SUCCESS) return out;
-    DWORD type = 0, size = 0;
-    if (RegQueryValueExW(key, kPendingValue, nullptr, &type, nullptr, &size) == ERROR_SUCCESS && size > 0) {
-        std::wstring data(size / sizeof(wchar_t) + 1, L'\0');
-        if (RegQueryValueExW(key, kPendingValue, nullptr, &type, reinterpret_cast<BYTE*>(&data[0]), &size) ==
-            ERROR_SUCCESS) {
-            data.resize(size / sizeof(wchar_t));
-            // Deletions store an empty target, so the list is split by its length,
-            // not ended by the first empty string.
-            std::size_t pos = 0;
-            while (pos < data.size()) {
-                const std::size_t end = data.find(L'\0', pos);
-                const std::size_t stop = end == std::wstring::npos ? data.size() : end;
-                out.push_back(data.substr(pos, stop - pos));
-                pos = stop + 1;
-            }
-            if (out.size() % 2 == 1 && out.back().empty()) out.pop_back();  // the list's own end
-        }
-    }
-    RegCloseKey(key);
-    return out;
-}
-
-void WritePendingStrings(const std::vector<std::wstring>& strings)
-{
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) {
-        ADD_FAILURE() << "cannot open the session manager key for writing";
-        return;
-    }
-    if (strings.empty()) {
-        RegDeleteValueW(key, kPendingValue);
-    } else {
-        std::wstring data;
-        for (const auto& s : strings) data += s + L'\0';
-        data += L'\0';
-        RegSetValueExW(key, kPendingValue, 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
-                       static_cast<DWORD>(data.size() * sizeof(wchar_t)));
-    }
-    RegCloseKey(key);
-}
-
-// Removes what an earlier run of the tests left scheduled for a scenario's folder.
-void DropPendingRenamesUnder(const std::string& folder)
-{
-    const auto strings = ReadPendingStrings();
-    std::vector<std::wstring> kept;
-    for (std::size_t i = 0; i + 1 < strings.size(); i += 2) {
-        if (StartsWithPath(PlainPendingPath(strings[i]), folder) ||
-            StartsWithPath(PlainPendingPath(strings[i + 1]), folder))
-            continue;
-        kept.push_back(strings[i]);
-        kept.push_back(strings[i + 1]);
-    }
-    if (kept.size() != strings.size()) WritePendingStrings(kept);
 }
 
 void SetUserString(const char* keyPath, const char* name, DWORD type, const std::string& value)
@@ -204,49 +116,30 @@ std::string Scramble(const std::string& plain)
 
 // ---------------------------------------------------------------- files
 
-bool FileExists(const std::string& path)
-{
-    const DWORD a = GetFileAttributesA(path.c_str());
-    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY) == 0;
-}
-
-bool DirExists(const std::string& path)
-{
-    const DWORD a = GetFileAttributesA(path.c_str());
-    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY) != 0;
-}
-
 std::optional<std::string> ReadFileBytes(const std::string& path)
 {
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                           nullptr);
-    if (h == INVALID_HANDLE_VALUE) return std::nullopt;
-    std::string out;
-    char buf[65536];
-    DWORD got = 0;
-    while (ReadFile(h, buf, sizeof buf, &got, nullptr) && got > 0) out.append(buf, got);
-    CloseHandle(h);
-    return out;
+    try {
+        return ReadWholeFile(path);
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
 }
 
 void WriteFileBytes(const std::string& path, const std::string& bytes)
 {
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) {
-        ADD_FAILURE() << "cannot create " << path << " (error " << GetLastError() << ")";
-        return;
+    try {
+        WriteWholeFile(path, bytes);
+    } catch (const std::exception& e) {
+        ADD_FAILURE() << e.what();
     }
-    DWORD put = 0;
-    if (!WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &put, nullptr) || put != bytes.size())
-        ADD_FAILURE() << "cannot write " << path;
-    CloseHandle(h);
 }
 
 void MakeDirs(const std::string& path)
 {
     for (std::size_t pos = path.find('\\', 3); ; pos = path.find('\\', pos + 1)) {
         const std::string part = path.substr(0, pos);
-        if (!part.empty() && !DirExists(part) && !CreateDirectoryA(part.c_str(), nullptr) && !DirExists(part))
+        if (!part.empty() && !PathIsDirectory(part) && !CreateDirectoryA(part.c_str(), nullptr) &&
+            !PathIsDirectory(part))
             ADD_FAILURE() << "cannot create " << part;
         if (pos == std::string::npos) break;
     }
@@ -254,23 +147,7 @@ void MakeDirs(const std::string& path)
 
 void RemoveTree(const std::string& path)
 {
-    WIN32_FIND_DATAA fd;
-    HANDLE find = FindFirstFileA((path + "\\*").c_str(), &fd);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            const std::string name = fd.cFileName;
-            if (name == "." || name == "..") continue;
-            const std::string full = path + "\\" + name;
-            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                RemoveTree(full);
-            } else {
-                SetFileAttributesA(full.c_str(), FILE_ATTRIBUTE_NORMAL);
-                if (!DeleteFileA(full.c_str())) ADD_FAILURE() << "cannot delete " << full;
-            }
-        } while (FindNextFileA(find, &fd));
-        FindClose(find);
-    }
-    RemoveDirectoryA(path.c_str());
+    if (!dupd::support::RemoveTree(path)) ADD_FAILURE() << "cannot delete everything below " << path;
 }
 
 std::vector<std::string> FilesIn(const std::string& dir)
@@ -316,91 +193,6 @@ std::string ShortPath(const std::string& path)
     char buf[MAX_PATH] = {};
     const DWORD n = GetShortPathNameA(path.c_str(), buf, sizeof buf);
     return n > 0 && n < sizeof buf ? std::string(buf, n) : std::string();
-}
-
-namespace {
-
-using UnixFileNameFn = char*(CDECL*)(const wchar_t*);
-using DosFileNameFn = wchar_t*(CDECL*)(const char*);
-
-FARPROC WineCall(const char* name) { return GetProcAddress(GetModuleHandleA("kernel32.dll"), name); }
-
-// Wine's Unix name of a path (ASCII, as every path of these tests).
-std::string UnixPath(const std::string& path)
-{
-    const auto toUnix = reinterpret_cast<UnixFileNameFn>(WineCall("wine_get_unix_file_name"));
-    if (!toUnix) return {};
-    const std::wstring wide(path.begin(), path.end());
-    char* unix = toUnix(wide.c_str());
-    if (!unix) return {};
-    std::string out = unix;
-    HeapFree(GetProcessHeap(), 0, unix);
-    return out;
-}
-
-// Starts a Unix tool. Wine gives no handle of a Unix process to wait for, so the
-// caller waits for what the tool does.
-bool StartUnixTool(const char* tool, const std::vector<std::string>& args)
-{
-    const auto toDos = reinterpret_cast<DosFileNameFn>(WineCall("wine_get_dos_file_name"));
-    if (!toDos) {
-        ADD_FAILURE() << "not running under Wine: no Unix links here";
-        return false;
-    }
-    wchar_t* dosW = toDos(tool);
-    if (!dosW) return false;
-    const std::string exe = Narrow(dosW);
-    HeapFree(GetProcessHeap(), 0, dosW);
-    std::string cmd = "\"" + exe + "\"";
-    for (const auto& a : args) cmd += " \"" + a + "\"";
-    STARTUPINFOA si{};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi{};
-    if (!CreateProcessA(exe.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
-        ADD_FAILURE() << "cannot start " << tool << " (error " << GetLastError() << ")";
-        return false;
-    }
-    if (pi.hThread) CloseHandle(pi.hThread);
-    if (pi.hProcess) CloseHandle(pi.hProcess);
-    return true;
-}
-
-bool Within(DWORD timeoutMs, const std::function<bool()>& done)
-{
-    for (const DWORD start = GetTickCount(); !done(); Sleep(10))
-        if (GetTickCount() - start > timeoutMs) return done();
-    return true;
-}
-
-}  // namespace
-
-bool MakeUnixSymlink(const std::string& link, const std::string& target)
-{
-    const std::size_t cut = link.find_last_of('\\');
-    const std::string unixTarget = UnixPath(target);
-    const std::string unixFolder = cut == std::string::npos ? std::string() : UnixPath(link.substr(0, cut));
-    if (GetFileAttributesA(target.c_str()) == INVALID_FILE_ATTRIBUTES || unixTarget.empty() || unixFolder.empty()) {
-        ADD_FAILURE() << "cannot link " << link << " to " << target;
-        return false;
-    }
-    if (!StartUnixTool("/bin/ln", {"-s", unixTarget, unixFolder + "/" + link.substr(cut + 1)})) return false;
-    if (Within(5000, [&] { return GetFileAttributesA(link.c_str()) != INVALID_FILE_ATTRIBUTES; })) return true;
-    ADD_FAILURE() << "the link " << link << " did not appear";
-    return false;
-}
-
-bool RemoveFromUnix(const std::string& path)
-{
-    if (!StartsWithPath(path, "C:\\e2e") || path.find("..") != std::string::npos) {
-        ADD_FAILURE() << "refusing to remove " << path;
-        return false;
-    }
-    if (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) return true;
-    const std::string unix = UnixPath(path);
-    if (unix.empty() || !StartUnixTool("/bin/rm", {"-rf", unix})) return false;
-    if (Within(10000, [&] { return GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES; })) return true;
-    ADD_FAILURE() << path << " is still there";
-    return false;
 }
 
 std::vector<std::string> CrLfLines(const std::string& text, bool* wellFormed)
@@ -469,9 +261,7 @@ std::string WindowsDir()
 
 std::string BesideMe(const std::string& name)
 {
-    char buf[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, buf, sizeof buf);
-    std::string self = buf;
+    const std::string self = ThisExecutable();
     return self.substr(0, self.find_last_of('\\') + 1) + name;
 }
 
@@ -484,24 +274,6 @@ std::string ScreenshotDir()
     const std::string dir = buildDir.substr(0, cut + 1) + "screenshots";
     MakeDirs(dir);
     return dir;
-}
-
-std::vector<PendingRename> PendingRenames()
-{
-    const auto strings = ReadPendingStrings();
-    std::vector<PendingRename> out;
-    for (std::size_t i = 0; i + 1 < strings.size(); i += 2)
-        out.push_back({PlainPendingPath(strings[i]), PlainPendingPath(strings[i + 1]),
-                       !strings[i + 1].empty() && strings[i + 1][0] == L'!'});
-    return out;
-}
-
-std::vector<PendingRename> PendingRenamesUnder(const std::string& folder)
-{
-    std::vector<PendingRename> out;
-    for (auto& p : PendingRenames())
-        if (StartsWithPath(p.from, folder) || StartsWithPath(p.to, folder)) out.push_back(p);
-    return out;
 }
 
 void SetDupdWindowsVersion(const char* version)
@@ -572,7 +344,7 @@ Scenario::Scenario(const std::string& name, bool fresh)
 
     if (fresh) {
         RemoveTree(root);
-        DropPendingRenamesUnder(root);
+        if (!DropPendingRenamesUnder(root)) ADD_FAILURE() << "cannot drop what is scheduled below " << root;
         SetDupdWindowsVersion(nullptr);
         MakeDirs(install);
         MakeDirs(appData);
@@ -699,16 +471,9 @@ bool Scenario::RunKilledWhen(const std::function<bool()>& killNow, DWORD timeout
     return killed;
 }
 
-HeldFile::HeldFile(const std::string& path, DWORD share)
+HeldFile::HeldFile(const std::string& path, DWORD share) : dupd::support::HeldFile(path, share)
 {
-    handle_ = CreateFileA(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (handle_ == INVALID_HANDLE_VALUE) ADD_FAILURE() << "cannot hold " << path << " open";
-}
-
-void HeldFile::Release()
-{
-    if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
-    handle_ = INVALID_HANDLE_VALUE;
+    if (!Held()) ADD_FAILURE() << "cannot hold " << path << " open";
 }
 
 }  // namespace e2e

@@ -18,18 +18,20 @@
 #include <utility>
 #include <vector>
 
-#include "DialogBot.h"
+#include "tests/support/win32/DialogBot.h"
+#include "tests/support/win32/Files.h"
 
 namespace e2e {
 
+// The users of the program, its windows and its files: tests/support/win32.
+using namespace dupd::support;
+
 // ---------------------------------------------------------------- files
 
-bool FileExists(const std::string& path);
-bool DirExists(const std::string& path);
 std::optional<std::string> ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const std::string& bytes);
 void MakeDirs(const std::string& path);
-void RemoveTree(const std::string& path);
+void RemoveTree(const std::string& path);  // fails the test when anything stays
 // Names of the files (not folders) in a folder, in lower case (names are
 // case-blind) and sorted.
 std::vector<std::string> FilesIn(const std::string& dir);
@@ -38,16 +40,6 @@ std::vector<std::pair<std::string, std::string>> FolderSnapshot(const std::strin
 // Those of FilesIn that carry the updater's own ".dupd-" mark: copies it left behind.
 std::vector<std::string> OwnFilesIn(const std::string& dir);
 std::string ShortPath(const std::string& path);
-
-// Unix symbolic links stand in for the junctions and links that another program of
-// the user could plant: Wine shows one that leads to a folder as a reparse point,
-// one that leads to a file as that file. They are made and removed from the Unix
-// side, since under Wine deleting or renaming a link reaches what it leads to.
-// `target` must exist; false when the link did not appear.
-bool MakeUnixSymlink(const std::string& link, const std::string& target);
-// Removes a folder with everything in it as Unix does (rm -rf: links go, never
-// what they lead to); false when it is still there. Only below C:\e2e\.
-bool RemoveFromUnix(const std::string& path);
 
 // Lines of a text whose every line must end in CR LF; `wellFormed` is false when
 // one does not (a bare LF, or a last line without end).
@@ -64,16 +56,6 @@ std::string BesideMe(const std::string& name);  // a file beside this test progr
 // build\screenshots: beside the build folder of this test program; created when
 // missing.
 std::string ScreenshotDir();
-
-struct PendingRename {
-    std::string from;
-    std::string to;               // "" for a deletion
-    bool replaceExisting = false;  // stored with the "!" mark: `to` may already exist
-};
-// The system's pending-rename list, read as stored (UTF-16) and given as plain paths.
-std::vector<PendingRename> PendingRenames();
-// The entries whose source or target lies below `folder`.
-std::vector<PendingRename> PendingRenamesUnder(const std::string& folder);
 
 // Wine's per-application Windows version for dupd.exe ("win98", "winxp"); nullptr
 // removes the setting.
@@ -151,20 +133,10 @@ public:
     bool RunKilledWhen(const std::function<bool()>& killNow, DWORD timeoutMs = 30000);
 };
 
-// Holds a file open the way a running program does: others may read it, but
-// neither write, delete nor rename it. With `share` 0 not even reading is let
-// through, as a scanner that locks a file does.
-class HeldFile {
+// A file held open in this process; failing to hold it fails the test.
+class HeldFile : public dupd::support::HeldFile {
 public:
     explicit HeldFile(const std::string& path, DWORD share = FILE_SHARE_READ);
-    ~HeldFile() { Release(); }
-    HeldFile(const HeldFile&) = delete;
-    HeldFile& operator=(const HeldFile&) = delete;
-    bool Held() const { return handle_ != INVALID_HANDLE_VALUE; }
-    void Release();
-
-private:
-    HANDLE handle_ = INVALID_HANDLE_VALUE;
 };
 
 }  // namespace e2e

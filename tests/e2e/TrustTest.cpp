@@ -20,7 +20,7 @@ protected:
     // tests left there.
     static Scenario Fresh(const std::string& name)
     {
-        RemoveFromUnix("C:\\e2e\\" + name);
+        EXPECT_TRUE(RemoveFromUnix("C:\\e2e\\" + name, "C:\\e2e"));
         return Scenario(name);
     }
 
@@ -108,7 +108,7 @@ TEST_F(Trust, LinkedStagingFolderCountsAsNoPackage)
             for (const auto& n : kPackage) WriteFileBytes(elsewhere + "\\Dbinst\\" + n, StagedContent(n));
             ASSERT_TRUE(MakeUnixSymlink(parent, elsewhere));
         }
-        ASSERT_TRUE(FileExists(s.Staged("Qlm_list.dta"))) << "the link leads to a package";
+        ASSERT_TRUE(PathIsFile(s.Staged("Qlm_list.dta"))) << "the link leads to a package";
         const auto installBefore = FolderSnapshot(s.install);
         const auto elsewhereBefore = FolderSnapshot(elsewhere + "\\Dbinst");
 
@@ -119,7 +119,7 @@ TEST_F(Trust, LinkedStagingFolderCountsAsNoPackage)
         ExpectComponentMessage(run.dialogs[0], kErrorTitle, "Database Update is corrupt", kAbortButton);
         EXPECT_EQ(FolderSnapshot(s.install), installBefore);
         EXPECT_EQ(FolderSnapshot(elsewhere + "\\Dbinst"), elsewhereBefore);
-        EXPECT_TRUE(FileExists(s.Staged("Qlm_list.dta"))) << "the link stays as it was";
+        EXPECT_TRUE(PathIsFile(s.Staged("Qlm_list.dta"))) << "the link stays as it was";
         EXPECT_FALSE(s.Log().has_value());
     }
 }
@@ -240,7 +240,7 @@ TEST_F(Trust, UntrustedAppPathIsNoInstallationDirectory)
         if (!c.planted.empty()) {
             EXPECT_EQ(ReadFileBytes(extra), ExtraWithExpiry("6930"));
             EXPECT_EQ(ReadFileBytes(half), "half a copy\r\n");
-            EXPECT_FALSE(FileExists(c.planted + "\\Qlm_list.dta"));
+            EXPECT_FALSE(PathIsFile(c.planted + "\\Qlm_list.dta"));
         }
     }
 }

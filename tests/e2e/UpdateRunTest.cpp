@@ -89,7 +89,7 @@ TEST_F(UpdateRun, PackageOnlyOfTheSetLeavesNoStagingFolderWhenKeyIsMissing)
 
     EXPECT_RUN_ENDED(run);
     EXPECT_EQ(run.dialogs.size(), 1u) << Describe(run);
-    EXPECT_FALSE(DirExists(s.staging)) << "left: " << s.StagingFiles().size() << " files";
+    EXPECT_FALSE(PathIsDirectory(s.staging)) << "left: " << s.StagingFiles().size() << " files";
 }
 
 // Wine's own task dialog on the Windows 7 setting: its texts are child windows.
@@ -145,7 +145,7 @@ TEST_F(UpdateRun, UpdateOlderThanTheInstalledDatabaseIsRefused)
     EXPECT_RUN_ENDED(run);
     ASSERT_EQ(run.dialogs.size(), 1u) << Describe(run);
     ExpectComponentMessage(run.dialogs[0], kErrorTitle, "Update is too old", kAbortButton);
-    EXPECT_FALSE(DirExists(s.staging));
+    EXPECT_FALSE(PathIsDirectory(s.staging));
     EXPECT_EQ(FolderSnapshot(s.install), before);
     EXPECT_FALSE(s.Log().has_value());
 }
@@ -168,10 +168,10 @@ TEST_F(UpdateRun, SameVersionDeclinedThrowsThePackageAwayAndLogsNothing)
     EXPECT_NE(std::find(buttons.begin(), buttons.end(), IDYES), buttons.end()) << Describe(run);
     EXPECT_NE(std::find(buttons.begin(), buttons.end(), IDNO), buttons.end()) << Describe(run);
     ExpectComponentMessage(run.dialogs[1], kInformationTitle, "Update Aborted", kOkButton);
-    EXPECT_FALSE(DirExists(s.staging));
+    EXPECT_FALSE(PathIsDirectory(s.staging));
     EXPECT_EQ(FolderSnapshot(s.install), before) << "nothing copied, no extra deleted";
     EXPECT_FALSE(s.Log().has_value());
-    EXPECT_FALSE(FileExists(s.logDir + "\\UPDLOG.TMP"));
+    EXPECT_FALSE(PathIsFile(s.logDir + "\\UPDLOG.TMP"));
 }
 
 TEST_F(UpdateRun, SameVersionAcceptedInstalls)
@@ -188,7 +188,7 @@ TEST_F(UpdateRun, SameVersionAcceptedInstalls)
     EXPECT_EQ(run.dialogs[0].title, kConfirmTitle);
     for (const auto& n : kPackage) EXPECT_EQ(ReadFileBytes(s.Installed(n)), StagedContent(n)) << n;
     EXPECT_EQ(s.OwnInstallFiles(), kNoFiles);
-    EXPECT_FALSE(DirExists(s.staging));
+    EXPECT_FALSE(PathIsDirectory(s.staging));
     const auto log = CrLfLines(s.Log().value_or(""));
     EXPECT_EQ(RunBlock(log, 0), (std::vector<std::string>{StartLine(), InstallLine("qlm_list.dta"),
                                                           InstallLine("qlmlist2.dta"), InstallLine("reflist.dta"),
@@ -214,7 +214,7 @@ TEST_F(UpdateRun, CompleteRunInstallsInTheFixedOrderAndRemovesTheStagingFolder)
     for (const auto& n : staged) EXPECT_EQ(ReadFileBytes(s.Installed(n)), StagedContent(n)) << n;
     EXPECT_EQ(s.InstallFiles(), (std::vector<std::string>{"epack.dta", "qlm_list.dta", "qlmlist10.dta",
                                                           "qlmlist2.dta", "qmweb.dta", "reflist.dta"}));
-    EXPECT_FALSE(DirExists(s.staging));
+    EXPECT_FALSE(PathIsDirectory(s.staging));
 
     bool crlf = false;
     const auto log = CrLfLines(s.Log().value_or(""), &crlf);
@@ -225,7 +225,7 @@ TEST_F(UpdateRun, CompleteRunInstallsInTheFixedOrderAndRemovesTheStagingFolder)
                                         InstallLine("qlmlist10.dta"), InstallLine("reflist.dta"),
                                         InstallLine("epack.dta"), ServerLine()}));
     EXPECT_EQ(next, log.size()) << "nothing after the run's block";
-    EXPECT_FALSE(FileExists(s.logDir + "\\UPDLOG.TMP"));
+    EXPECT_FALSE(PathIsFile(s.logDir + "\\UPDLOG.TMP"));
 }
 
 TEST_F(UpdateRun, NamesOutsideTheSetAreNeverInstalledAndKeepTheStagingFolder)
@@ -239,8 +239,8 @@ TEST_F(UpdateRun, NamesOutsideTheSetAreNeverInstalledAndKeepTheStagingFolder)
     EXPECT_RUN_ENDED(run);
     EXPECT_TRUE(run.dialogs.empty()) << Describe(run);
     EXPECT_EQ(ReadFileBytes(s.Installed("Qlmlist50.dta")), StagedContent("Qlmlist50.dta"));
-    EXPECT_FALSE(FileExists(s.Installed("Qlmlist1.dta")));
-    EXPECT_FALSE(FileExists(s.Installed("Qlmlist51.dta")));
+    EXPECT_FALSE(PathIsFile(s.Installed("Qlmlist1.dta")));
+    EXPECT_FALSE(PathIsFile(s.Installed("Qlmlist51.dta")));
     EXPECT_EQ(s.StagingFiles(), (std::vector<std::string>{"qlmlist1.dta", "qlmlist51.dta"}));
     EXPECT_EQ(s.OwnInstallFiles(), kNoFiles);
     const auto log = CrLfLines(s.Log().value_or(""));
@@ -272,13 +272,13 @@ TEST_F(UpdateRun, ExpiredExtrasAreDeletedAndLoggedInOrder)
     EXPECT_RUN_ENDED(run);
     EXPECT_TRUE(run.dialogs.empty()) << Describe(run);
     for (const auto& e : extras)
-        EXPECT_EQ(FileExists(s.Installed("extra" + std::to_string(e.n) + ".dta")), !e.expired)
+        EXPECT_EQ(PathIsFile(s.Installed("extra" + std::to_string(e.n) + ".dta")), !e.expired)
             << "extra" << e.n << " with expiry \"" << e.expiry << "\"";
     const auto log = CrLfLines(s.Log().value_or(""));
     EXPECT_EQ(RunBlock(log, 0),
               (std::vector<std::string>{StartLine(), InstallLine("qlm_list.dta"), ExtraLine(1), ExtraLine(2),
                                         ExtraLine(7), ExtraLine(9), ExtraLine(12), ExtraLine(20), ExtraLine(50)}));
-    EXPECT_TRUE(DirExists(s.install));
+    EXPECT_TRUE(PathIsDirectory(s.install));
     EXPECT_EQ(s.OwnInstallFiles(), kNoFiles);
 }
 
@@ -343,7 +343,7 @@ TEST_F(UpdateRun, LogAboveTheLimitIsCutWithTheBanner)
     EXPECT_EQ(std::vector<std::string>(lines.begin() + 101, lines.end()),
               (std::vector<std::string>{"", std::string(40, '*'), "Logfile auto-truncated by Quellmark",
                                         std::string(40, '*')}));
-    EXPECT_FALSE(FileExists(s.logDir + "\\UPDLOG.TMP"));
+    EXPECT_FALSE(PathIsFile(s.logDir + "\\UPDLOG.TMP"));
     EXPECT_EQ(s.OwnInstallFiles(), kNoFiles);
 }
 
@@ -386,8 +386,8 @@ TEST_F(UpdateRun, WithoutALogFolderTheUpdateStillInstalls)
     EXPECT_RUN_ENDED(run);
     EXPECT_TRUE(run.dialogs.empty()) << Describe(run);
     for (const auto& n : kPackage) EXPECT_EQ(ReadFileBytes(s.Installed(n)), StagedContent(n)) << n;
-    EXPECT_FALSE(DirExists(s.documents + "\\Ostravane"));
-    EXPECT_FALSE(FileExists(s.Installed("UPDLOG.TXT")));
+    EXPECT_FALSE(PathIsDirectory(s.documents + "\\Ostravane"));
+    EXPECT_FALSE(PathIsFile(s.Installed("UPDLOG.TXT")));
     EXPECT_EQ(s.OwnInstallFiles(), kNoFiles);
 }
 

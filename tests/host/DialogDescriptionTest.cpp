@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "ScriptedDialogs.h"
+#include "FakeDialogPlatform.h"
 #include "taskdialog/DialogDescription.h"
 #include "taskdialog/TaskDialog.h"
 
@@ -31,7 +31,7 @@ protected:
         EXPECT_NE(error.Message.find(fragment), std::string::npos) << error.Message;
     }
 
-    fake::ScriptedDialogs platform;
+    fake::FakeDialogPlatform platform;
     TTaskDialogEx dialog{platform};
     DialogDescription description;
     DescriptionError error;
@@ -99,7 +99,7 @@ TEST_F(DialogDescriptionTest, EveryPropertyIsAppliedByItsPublishedName)
 TEST_F(DialogDescriptionTest, PropertiesNotNamedKeepTheirConstructionValues)
 {
     ASSERT_TRUE(Read("[Dialog]\nTitle=Only a title\n"));
-    fake::ScriptedDialogs otherPlatform;
+    fake::FakeDialogPlatform otherPlatform;
     const TTaskDialogEx fresh(otherPlatform);
     EXPECT_EQ(dialog.Title(), "Only a title");
     EXPECT_EQ(dialog.Instruction(), fresh.Instruction());
@@ -225,7 +225,7 @@ TEST_F(DialogDescriptionTest, TheGalleryDescribesTheDialogsItPromises)
                                  "same-version.ini"};
     for (const std::string& name : names) {
         SCOPED_TRACE(name);
-        fake::ScriptedDialogs p;
+        fake::FakeDialogPlatform p;
         TTaskDialogEx d(p);
         DialogDescription desc;
         DescriptionError e;

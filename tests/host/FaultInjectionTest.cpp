@@ -12,7 +12,7 @@
 #include <optional>
 
 #include "FakePlatform.h"
-#include "ScriptedDialogs.h"
+#include "FakeDialogPlatform.h"
 #include "app/Dupdate.h"
 #include "app/StagedFiles.h"
 #include "dbversion/DbVersion.h"
@@ -236,9 +236,9 @@ RunRecord RunUpdater(World& w, Injection& injection)
     FaultyRegistry registry(w.registry, injection);
     fake::FakeUserInterface ui;
     fake::FakeClock clock;
-    fake::ScriptedDialogs dialogs;
+    fake::FakeDialogPlatform dialogs;
     // The user wants the update: Yes to the same-version question.
-    dialogs.decide = [](const fake::ScriptedDialogs::Seen& seen) {
+    dialogs.decide = [](const fake::FakeDialogPlatform::Seen& seen) {
         return seen.instruction == "Re-install this Update?" ? 6 : 1;
     };
     TMainForm form(fs, registry, ui, clock, dialogs);

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "TinyGif.h"
+#include "tests/support/TinyGif.h"
 #include "markup/MarkupPictureData.h"
 
 namespace {

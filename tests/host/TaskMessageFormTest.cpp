@@ -8,8 +8,8 @@
 #include <utility>
 #include <vector>
 
+#include "FakeDialogPlatform.h"
 #include "TestCanvas.h"
-#include "taskdialog/TaskDialogPlatform.h"
 #include "taskdialog/TaskMessageForm.h"
 
 // Expected numbers follow from the test canvas (6 px a character, 7 bold; 13 px a
@@ -18,21 +18,6 @@
 
 namespace dupd {
 namespace {
-
-class LinkPlatform : public ITaskDialogPlatform {
-public:
-    std::vector<std::string> opened;
-    OsVersionInfo SystemVersion() override { return {true, 5, 1, 2}; }
-    std::int32_t CommonControlsVersion() override { return 0x00050050; }
-    int RunNative(TTaskDialogEx&, const NativeTaskDialogConfig&) override { return -1; }
-    int RunEmulated(TTaskDialogEx&) override { return -1; }
-    void SendToDialog(std::uintptr_t, unsigned, std::uintptr_t, std::intptr_t) override {}
-    void UpdateElementText(std::uintptr_t, int, const std::string&) override {}
-    void OpenLink(std::uintptr_t, const std::string& program, const std::string& link) override
-    {
-        opened.push_back(program + " " + link);
-    }
-};
 
 class FakePictures : public IButtonPictures {
 public:
@@ -126,7 +111,7 @@ protected:
                           "Are you sure you wish to continue with the installation?");
     }
 
-    LinkPlatform platform;
+    fake::FakeDialogPlatform platform;
     TTaskDialogEx dialog{platform};
     FakeFormHost host;
     std::unique_ptr<TTaskMessageForm> form;
@@ -661,7 +646,7 @@ TEST_F(EmulatedDialog, LinksUnderTheMouse)
     EXPECT_EQ(host.cursors, (std::vector<bool>{true, true, false}));
 
     f.MouseDown(60, 18);  // no handler: opened as a web link
-    EXPECT_EQ(platform.opened, std::vector<std::string>{std::string(TTaskDialogEx::kLinkProgram) + " http://a"});
+    EXPECT_EQ(platform.links, (std::vector<fake::OpenedLink>{{0, TTaskDialogEx::kLinkProgram, "http://a"}}));
 
     // The footer is markup also without the option; a handler takes the link.
     dialog.SetOptions({});
@@ -671,7 +656,7 @@ TEST_F(EmulatedDialog, LinksUnderTheMouse)
     const TRect footer = g.FooterRect();
     g.MouseDown(footer.Left + 1 + 36 + 12, footer.Top + 5);
     EXPECT_EQ(clicked, std::vector<std::string>{"http://help"});
-    EXPECT_EQ(platform.opened.size(), 1u);
+    EXPECT_EQ(platform.links.size(), 1u);
 }
 
 TEST_F(EmulatedDialog, MeasureTextWrapsToTheGivenWidth)

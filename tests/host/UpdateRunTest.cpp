@@ -6,7 +6,7 @@
 #include <deque>
 
 #include "FakePlatform.h"
-#include "ScriptedDialogs.h"
+#include "FakeDialogPlatform.h"
 #include "app/Dupdate.h"
 #include "app/StagedFiles.h"
 #include "core/Lookups.h"
@@ -20,7 +20,7 @@ namespace {
 using fake::FakeFileSystem;
 using fake::FakeRegistry;
 using fake::FakeUserInterface;
-using fake::ScriptedDialogs;
+using fake::FakeDialogPlatform;
 
 const std::string kAppData = "C:\\Users\\ann\\AppData\\Roaming";
 const std::string kStaging = kAppData + "\\Ostravane\\Dbinst";
@@ -35,12 +35,12 @@ protected:
     FakeRegistry registry;
     FakeUserInterface ui;
     fake::FakeClock clock;
-    ScriptedDialogs dialogs;
+    FakeDialogPlatform dialogs;
     std::unique_ptr<TMainForm> form;
 
     void SetUp() override
     {
-        dialogs.ui = &ui;
+        dialogs.timeline = &ui.events;
         registry.specialFolders[26] = kAppData;
         registry.specialFolders[5] = kDocs;
         registry.Set(RegRoot::LocalMachine, "SOFTWARE\\Ostravane\\Quellmark", "AppPath", kAppPath);
@@ -57,7 +57,7 @@ protected:
         fs = FakeFileSystem();
         registry = FakeRegistry();
         ui = FakeUserInterface();
-        dialogs = ScriptedDialogs();
+        dialogs = FakeDialogPlatform();
         SetUp();
     }
 

@@ -6,10 +6,12 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "WinTestSupport.h"
+#include "tests/support/win32/Desktop.h"
+#include "tests/support/win32/Files.h"
 #include "winenv/SimpleTaskDialogRules.h"
 #include "winenv/win32/Handle.h"
 #include "winenv/win32/OsVersionQuery.h"
@@ -21,7 +23,7 @@
 namespace {
 
 using namespace dupd;
-using namespace dupd::wintest;
+using namespace dupd::support;
 
 std::string Lower(std::string s)
 {
@@ -403,7 +405,7 @@ TEST_F(FileSystemTest, FactsTellWhatAPathNames)
         const FileFacts facts = fs_.Facts(path);
         EXPECT_EQ(fs_.IsPlainFile(path), facts.exists && !facts.folder && !facts.reparsePoint) << path;
     }
-    EXPECT_TRUE(RemoveFromUnix(link));
+    EXPECT_TRUE(RemoveFromUnix(link, dir_.path()));
 }
 
 // Where anything stands under the name, a file of its own or a link to another
@@ -427,7 +429,7 @@ TEST_F(FileSystemTest, CreateNewNeverOpensWhatStandsThere)
     EXPECT_TRUE(fs_.IsPlainFile(other));
     EXPECT_EQ(fs_.OpenWrite(link, OpenMode::CreateNew), nullptr);
     EXPECT_EQ(ReadWholeFile(other), "[windows]\r\n");
-    EXPECT_TRUE(RemoveFromUnix(link));
+    EXPECT_TRUE(RemoveFromUnix(link, dir_.path()));
 
     const std::string fresh = dir_.File("fresh.tmp");
     auto out = fs_.OpenWrite(fresh, OpenMode::CreateNew);
@@ -556,35 +558,14 @@ TEST_F(FileSystemTest, ErrorTextComesTrimmed)
 // a test is carried out when the prefix next starts.
 class PendingRenamesRestorer {
 public:
-    PendingRenamesRestorer()
-    {
-        if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Session Manager", 0,
-                            KEY_QUERY_VALUE | KEY_SET_VALUE, &key_.out()) != ERROR_SUCCESS)
-            return;
-        DWORD size = 0;
-        existed_ = ::RegQueryValueExW(key_.get(), kValue, nullptr, &type_, nullptr, &size) == ERROR_SUCCESS;
-        if (existed_) {
-            saved_.resize(size);
-            ::RegQueryValueExW(key_.get(), kValue, nullptr, &type_, saved_.data(), &size);
-            saved_.resize(size);
-        }
-    }
     ~PendingRenamesRestorer()
     {
-        if (!key_) return;
-        if (existed_)
-            ::RegSetValueExW(key_.get(), kValue, 0, type_, saved_.data(), static_cast<DWORD>(saved_.size()));
-        else
-            ::RegDeleteValueW(key_.get(), kValue);
+        if (saved_) WritePendingValue(*saved_);
     }
-    bool ok() const { return static_cast<bool>(key_); }
+    bool ok() const { return saved_.has_value(); }
 
 private:
-    static constexpr const wchar_t* kValue = L"PendingFileRenameOperations";
-    UniqueRegKey key_;
-    bool existed_ = false;
-    DWORD type_ = REG_MULTI_SZ;
-    std::vector<BYTE> saved_;
+    std::optional<PendingValue> saved_ = ReadPendingValue();
 };
 
 TEST_F(FileSystemTest, FileHeldByAnotherProcessIsReplacedAtRestart)
@@ -597,9 +578,10 @@ TEST_F(FileSystemTest, FileHeldByAnotherProcessIsReplacedAtRestart)
     PendingRenamesRestorer restorer;
     ASSERT_TRUE(restorer.ok());
     const std::size_t before = fs_.PendingRenames().value_or(std::vector<PendingRename>{}).size();
+    const std::size_t storedBefore = support::PendingRenames().size();
     {
-        HeldFile held(target);
-        ASSERT_TRUE(held.holding());
+        HeldByAnotherProcess held(target);
+        ASSERT_TRUE(held.Held());
 
         EXPECT_TRUE(fs_.FileExists(target));
         EXPECT_NE(fs_.OpenRead(target), nullptr);  // the holder shares reading
@@ -623,6 +605,12 @@ TEST_F(FileSystemTest, FileHeldByAnotherProcessIsReplacedAtRestart)
     EXPECT_TRUE(SamePath(pending[before].from, staged)) << pending[before].from;
     EXPECT_TRUE(SamePath(pending[before].to, target)) << pending[before].to;
     EXPECT_TRUE(pending[before].replaceExisting);
+    // The value itself, read without the adapter, holds the same entry.
+    const auto stored = support::PendingRenames();
+    ASSERT_EQ(stored.size(), storedBefore + 1);
+    EXPECT_TRUE(SamePath(stored.back().from, staged)) << stored.back().from;
+    EXPECT_TRUE(SamePath(stored.back().to, target)) << stored.back().to;
+    EXPECT_TRUE(stored.back().replaceExisting);
     // Nothing happens before the restart.
     EXPECT_EQ(ReadWholeFile(target), "installed");
     EXPECT_EQ(ReadWholeFile(staged), "new");

@@ -17,45 +17,26 @@
 
 #include "taskdialog/TaskDialog.h"
 #include "taskdialog/win32/Win32TaskDialog.h"
-#include "WinTestSupport.h"
+#include "tests/support/win32/Desktop.h"
 
 namespace dupd {
 namespace {
 
-struct Child {
-    std::wstring className;
-    std::wstring text;
-};
+using Child = support::ChildWindow;
+using support::ChildrenOf;
+using support::TextOf;
 
-std::wstring TextOf(HWND window)
-{
-    wchar_t buffer[2048] = {};
-    ::GetWindowTextW(window, buffer, 2048);
-    return buffer;
-}
-
-std::vector<Child> ChildrenOf(HWND window)
-{
-    std::vector<Child> children;
-    for (HWND child : wintest::DescendantWindows(window)) {
-        wchar_t cls[64] = {};
-        ::GetClassNameW(child, cls, 64);
-        children.push_back({cls, TextOf(child)});
-    }
-    return children;
-}
-
-bool HasChildText(const std::vector<Child>& children, const std::wstring& text)
+bool HasChildText(const std::vector<Child>& children, const std::string& text)
 {
     for (const auto& c : children)
         if (c.text == text) return true;
     return false;
 }
 
-bool HasButton(const std::vector<Child>& children, const std::wstring& caption)
+bool HasButton(const std::vector<Child>& children, const std::string& caption)
 {
     for (const auto& c : children)
-        if (_wcsicmp(c.className.c_str(), L"Button") == 0 && c.text == caption) return true;
+        if (_stricmp(c.cls.c_str(), "Button") == 0 && c.text == caption) return true;
     return false;
 }
 
@@ -87,9 +68,9 @@ private:
     std::thread thread_;
 };
 
-std::wstring WithoutAccelerators(std::wstring text)
+std::string WithoutAccelerators(std::string text)
 {
-    text.erase(std::remove(text.begin(), text.end(), L'&'), text.end());
+    text.erase(std::remove(text.begin(), text.end(), '&'), text.end());
     return text;
 }
 
@@ -107,7 +88,7 @@ protected:
     Watchdog watchdog;
 
     // What the dialog showed when it was created.
-    std::wstring shownTitle;
+    std::string shownTitle;
     std::vector<Child> shown;
     // Raised on the dialog's own thread after the snapshot.
     TNotifyEvent onCreated;
@@ -149,11 +130,11 @@ TEST_F(NativeTaskDialog, CommonOkButtonAndTheTextsReachTheDialog)
     dlg.OnDialogButtonClick = [&](TTaskDialogEx&, int id) { clicked.push_back(id); };
 
     EXPECT_EQ(RunPressing(IDOK), 1);
-    EXPECT_EQ(shownTitle, L"Native test - OK");
-    EXPECT_TRUE(HasChildText(shown, L"First line\nSecond line"));
-    EXPECT_TRUE(HasChildText(shown, L"Body text"));
-    EXPECT_TRUE(HasChildText(shown, L"Footer text"));
-    EXPECT_TRUE(HasButton(shown, L"OK"));
+    EXPECT_EQ(shownTitle, "Native test - OK");
+    EXPECT_TRUE(HasChildText(shown, "First line\nSecond line"));
+    EXPECT_TRUE(HasChildText(shown, "Body text"));
+    EXPECT_TRUE(HasChildText(shown, "Footer text"));
+    EXPECT_TRUE(HasButton(shown, "OK"));
     EXPECT_EQ(clicked, std::vector<int>{1});
     EXPECT_EQ(dlg.DialogHandle(), 0u);
 }
@@ -167,7 +148,7 @@ TEST_F(NativeTaskDialog, CloseButtonAnswersEight)
     EXPECT_EQ(RunPressing(IDCLOSE), 8);
     EXPECT_EQ(clicked, std::vector<int>{8});
     bool hasClose = false;
-    for (const auto& c : shown) hasClose |= WithoutAccelerators(c.text) == L"Close";
+    for (const auto& c : shown) hasClose |= WithoutAccelerators(c.text) == "Close";
     EXPECT_TRUE(hasClose);
 }
 
@@ -179,8 +160,8 @@ TEST_F(NativeTaskDialog, CustomButtonsAnswerHundredPlusIndex)
     dlg.OnDialogButtonClick = [&](TTaskDialogEx&, int id) { clicked.push_back(id); };
     EXPECT_EQ(RunPressing(101), 101);
     EXPECT_EQ(clicked, std::vector<int>{101});
-    EXPECT_TRUE(HasButton(shown, L"Alpha"));
-    EXPECT_TRUE(HasButton(shown, L"Beta\nsecond line"));
+    EXPECT_TRUE(HasButton(shown, "Alpha"));
+    EXPECT_TRUE(HasButton(shown, "Beta\nsecond line"));
 }
 
 TEST_F(NativeTaskDialog, RadioSelectionIsReportedAfterTheDialog)
@@ -194,7 +175,7 @@ TEST_F(NativeTaskDialog, RadioSelectionIsReportedAfterTheDialog)
 
     EXPECT_EQ(RunPressing(IDOK), 1);
     EXPECT_EQ(dlg.SelectedRadioButton(), 201);
-    EXPECT_TRUE(HasButton(shown, L"Two"));
+    EXPECT_TRUE(HasButton(shown, "Two"));
 
     // Wine's TDM_CLICK_RADIO_BUTTON does not reach the dialog, so click the way the
     // radio button itself reports a click.
@@ -220,7 +201,7 @@ TEST_F(NativeTaskDialog, VerificationCheckBox)
 
     EXPECT_EQ(RunPressing(IDOK), 1);
     EXPECT_FALSE(dlg.VerificationChecked());
-    EXPECT_TRUE(HasButton(shown, L"Do not ask\\nagain"));  // passed as written
+    EXPECT_TRUE(HasButton(shown, "Do not ask\\nagain"));  // passed as written
 
     EXPECT_EQ(RunActing([](HWND w) {
                   ::SendMessageW(w, TDM_CLICK_VERIFICATION, TRUE, FALSE);
@@ -262,9 +243,9 @@ TEST_F(NativeTaskDialog, ContentSetWhileOpenReplacesTheShownText)
                   ::SendMessageW(w, TDM_CLICK_BUTTON, IDOK, 0);
               }),
               1);
-    EXPECT_TRUE(HasChildText(shown, L"Old content"));
-    EXPECT_TRUE(HasChildText(onScreen, L"New content"));
-    EXPECT_FALSE(HasChildText(onScreen, L"Old content"));
+    EXPECT_TRUE(HasChildText(shown, "Old content"));
+    EXPECT_TRUE(HasChildText(onScreen, "New content"));
+    EXPECT_FALSE(HasChildText(onScreen, "Old content"));
 }
 
 TEST_F(NativeTaskDialog, TimerDrivesTheProgressBar)
@@ -306,7 +287,7 @@ struct EmulatedCase {
     int result;  // what Execute reports
 };
 
-using wintest::DialogPresser;
+using support::DialogPresser;
 
 TEST(EmulatedDialog, ButtonsAnswerInTheDialogsNumbering)
 {

@@ -16,31 +16,14 @@
 
 #include "taskdialog/TaskDialog.h"
 #include "taskdialog/win32/Win32TaskDialog.h"
-#include "tests/e2e/DialogBot.h"
-#include "WinTestSupport.h"
+#include "tests/support/win32/Desktop.h"
+#include "tests/support/win32/Files.h"
 
 namespace dupd {
 namespace {
 
-struct Seen {
-    HWND window = nullptr;
-    std::string cls;
-    int id = 0;
-    std::string text;
-    LONG style = 0;
-};
-
-std::vector<Seen> ChildrenOf(HWND dialog)
-{
-    std::vector<Seen> out;
-    for (HWND child : wintest::DescendantWindows(dialog)) {
-        char cls[64] = {};
-        ::GetClassNameA(child, cls, sizeof cls);
-        out.push_back(
-            {child, cls, ::GetDlgCtrlID(child), wintest::WindowText(child), ::GetWindowLongA(child, GWL_STYLE)});
-    }
-    return out;
-}
+using Seen = support::ChildWindow;
+using support::ChildrenOf;
 
 Seen ById(const std::vector<Seen>& children, int id)
 {
@@ -51,20 +34,13 @@ Seen ById(const std::vector<Seen>& children, int id)
 
 LONG ButtonType(const Seen& s) { return s.style & BS_TYPEMASK; }
 
-bool Within(int ms, const std::function<bool()>& done)
-{
-    for (int waited = 0; waited < ms; waited += 20) {
-        if (done()) return true;
-        ::Sleep(20);
-    }
-    return done();
-}
+using support::Within;
 
 // Pictures for a look by eye, when DUPD_TD_SHOTS names a folder.
 void Capture(HWND dialog, const char* name)
 {
     const char* folder = std::getenv("DUPD_TD_SHOTS");
-    if (folder != nullptr && *folder != '\0') e2e::CaptureToPng(dialog, std::string(folder) + "\\" + name + ".png");
+    if (folder != nullptr && *folder != '\0') support::CaptureToPng(dialog, std::string(folder) + "\\" + name + ".png");
 }
 
 class TaskMessageWindowTest : public ::testing::Test {
@@ -72,7 +48,7 @@ protected:
     void SetUp() override
     {
         dlg.SetNonNativeDialog(nndAlways);
-        dlg.SetTitle(wintest::UniqueName("Emulated dialog "));
+        dlg.SetTitle(support::UniqueName("Emulated dialog "));
         dlg.SetInstruction("Replace the database?");
         dlg.SetContent("The copy on this computer is older.");
         dlg.SetCommonButtons(TCommonButtons{cbYes, cbNo});
@@ -92,7 +68,7 @@ protected:
         const std::string title = dlg.Title();
         std::thread person([&] {
             HWND w = nullptr;
-            Within(10000, [&] { return returned || (w = wintest::FindProcessWindow(title)) != nullptr; });
+            Within(10000, [&] { return returned || (w = support::FindTitledWindow(title)) != nullptr; });
             if (w == nullptr) return;
             shown = w;
             Within(2000, [&] { return firstPaints > 0; });
@@ -138,9 +114,7 @@ TEST_F(TaskMessageWindowTest, ControlsAreRealWindowsWithTheAgreedClassesIdsAndSt
     std::vector<UINT> checksAfterClick;
     std::vector<Seen> radiosAfterClick;
     const int result = ExecuteActing([&](HWND w) {
-        char name[64] = {};
-        ::GetClassNameA(w, name, sizeof name);
-        cls = name;
+        cls = support::ClassOf(w);
         children = ChildrenOf(w);
         GUITHREADINFO gui{sizeof gui};
         if (::GetGUIThreadInfo(::GetWindowThreadProcessId(w, nullptr), &gui)) focus = gui.hwndFocus;
@@ -226,7 +200,7 @@ TEST_F(TaskMessageWindowTest, CommandLinksExpandControlAndProgressBar)
         ::SendMessageA(::GetDlgItem(w, 300), BM_CLICK, 0, 0);
         ::GetClientRect(w, &expanded);
         Capture(w, "expanded");
-        clickedBy = e2e::ClickCentre(::GetDlgItem(w, 101), [w] { return !::IsWindow(w); });
+        clickedBy = support::ClickCentre(::GetDlgItem(w, 101), [w] { return !::IsWindow(w); });
     });
 
     EXPECT_FALSE(leftOpen);
@@ -274,9 +248,9 @@ TEST_F(TaskMessageWindowTest, AltF4IsIgnoredAndEscapePressesTheCancelButton)
         dlg.SetOptions(options);
         bool sent = false, openAfterAltF4 = false;
         const int result = ExecuteActing([&](HWND w) {
-            sent = e2e::SendChord(w, {VK_MENU, VK_F4});
+            sent = support::SendChord(w, {VK_MENU, VK_F4});
             openAfterAltF4 = !Within(500, [&] { return !::IsWindow(w); });
-            e2e::SendChord(w, {VK_ESCAPE});
+            support::SendChord(w, {VK_ESCAPE});
         });
         SCOPED_TRACE(options.Contains(doAllowMinimize) ? "with system menu" : "dialog frame");
         ASSERT_TRUE(sent) << "the dialog never came to the front";
@@ -301,7 +275,7 @@ TEST_F(TaskMessageWindowTest, TabAndArrowKeysMoveTheFocusRoundTheControls)
             {VK_TAB}, {VK_TAB}, {VK_TAB}, {VK_SHIFT, VK_TAB}, {VK_LEFT}, {VK_LEFT}, {VK_RIGHT}};
         for (const auto& chord : keys) {
             const int before = focusId();
-            e2e::SendChord(w, chord);
+            support::SendChord(w, chord);
             Within(500, [&] { return focusId() != before; });
             focused.push_back(focusId());
         }
@@ -314,10 +288,10 @@ TEST_F(TaskMessageWindowTest, TabAndArrowKeysMoveTheFocusRoundTheControls)
 
 TEST_F(TaskMessageWindowTest, CtrlCCopiesCaptionInstructionAndButtons)
 {
-    dlg.SetTitle(wintest::UniqueName("Copy test "));
+    dlg.SetTitle(support::UniqueName("Copy test "));
     std::string copied;
     EXPECT_EQ(ExecuteActing([&](HWND w) {
-                  copied = e2e::CopyWithCtrlC(w);
+                  copied = support::CopyWithCtrlC(w);
                   ::PostMessageA(w, WM_CLOSE, 0, 0);
               }),
               2);

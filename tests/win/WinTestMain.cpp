@@ -5,11 +5,11 @@
 
 #include <cstring>
 
-#include "WinTestSupport.h"
+#include "tests/support/win32/Files.h"
 
 int main(int argc, char** argv)
 {
-    if (argc >= 2 && std::strcmp(argv[1], "--hold") == 0) return dupd::wintest::RunFileHolder(argc, argv);
+    if (argc >= 2 && std::strcmp(argv[1], "--hold") == 0) return dupd::support::RunFileHolder(argc, argv);
     ::testing::InitGoogleMock(&argc, argv);
     return RUN_ALL_TESTS();
 }

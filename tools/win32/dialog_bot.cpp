@@ -12,7 +12,9 @@
 #include <cstdlib>
 #include <string>
 
-#include "tests/e2e/DialogBot.h"
+#include "tests/support/win32/DialogBot.h"
+
+namespace bot = dupd::support;
 
 namespace {
 
@@ -28,7 +30,7 @@ std::string Slug(const std::string& title)
     return s.empty() ? "dialog" : s;
 }
 
-std::string Caption(const e2e::SeenDialog& d, int id)
+std::string Caption(const bot::SeenDialog& d, int id)
 {
     for (const auto& c : d.children)
         if (c.cls == "Button" && c.id == id) {
@@ -40,7 +42,7 @@ std::string Caption(const e2e::SeenDialog& d, int id)
     return "button " + std::to_string(id);
 }
 
-void PrintTexts(const e2e::SeenDialog& d)
+void PrintTexts(const bot::SeenDialog& d)
 {
     for (const auto& text : d.Texts()) {
         std::string line;
@@ -80,7 +82,7 @@ int main(int argc, char** argv)
     }
 
     int count = 0;
-    const e2e::DialogObserver picture = [&](const e2e::SeenDialog& d, HWND window) {
+    const bot::DialogObserver picture = [&](const bot::SeenDialog& d, HWND window) {
         ++count;
         std::printf("dialog %d: \"%s\"\n", count, d.title.c_str());
         PrintTexts(d);
@@ -88,14 +90,14 @@ int main(int argc, char** argv)
             char name[16];
             std::snprintf(name, sizeof name, "%02d-", count);
             const std::string path = shots + "\\" + name + Slug(d.title) + ".png";
-            if (e2e::CaptureToPng(window, path))
+            if (bot::CaptureToPng(window, path))
                 std::printf("  picture: %s\n", path.c_str());
             else
                 std::printf("  (no picture could be saved)\n");
         }
         std::fflush(stdout);
     };
-    const e2e::RunOutcome run = e2e::RunAnswering(program, e2e::UserAnswers(confirm), timeoutMs, picture);
+    const bot::RunOutcome run = bot::RunAnswering(program, bot::UserAnswers(confirm), timeoutMs, picture);
     for (std::size_t i = 0; i < run.dialogs.size(); ++i)
         std::printf("dialog %zu answered: %s\n", i + 1, Caption(run.dialogs[i], run.dialogs[i].pressed).c_str());
     if (!run.problem.empty()) std::printf("problem: %s\n", run.problem.c_str());

@@ -10,6 +10,9 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "tests/support/win32/Files.h"
+#include "winenv/win32/Handle.h"
+
 int main(int argc, char** argv)
 {
     if (argc < 4) {
@@ -17,19 +20,19 @@ int main(int argc, char** argv)
         return 2;
     }
     const DWORD maxMs = (argc > 4 ? static_cast<DWORD>(std::atoi(argv[4])) : 600u) * 1000u;
-    HANDLE held = CreateFileA(argv[1], GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (held == INVALID_HANDLE_VALUE) {
-        std::fprintf(stderr, "hold_open: cannot open %s (error %lu)\n", argv[1], GetLastError());
+    dupd::support::HeldFile held(argv[1]);
+    if (!held.Held()) {
+        std::fprintf(stderr, "hold_open: cannot open %s (error %lu)\n", argv[1], held.OpenError());
         return 1;
     }
-    HANDLE ready = CreateFileA(argv[2], GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (ready != INVALID_HANDLE_VALUE) CloseHandle(ready);
+    // The flag is its name: the file is closed at once.
+    dupd::UniqueFile(CreateFileA(argv[2], GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr)).reset();
 
     for (DWORD waited = 0; waited < maxMs; waited += 100) {
         if (GetFileAttributesA(argv[3]) != INVALID_FILE_ATTRIBUTES) break;
         Sleep(100);
     }
-    CloseHandle(held);
+    held.Release();
     DeleteFileA(argv[2]);
     return 0;
 }
