@@ -3,7 +3,6 @@
 #pragma once
 
 #include <windows.h>
-#include <commctrl.h>
 #include <objbase.h>
 #include <shlobj.h>
 
@@ -144,15 +143,6 @@ struct IconTraits {
     static void Close(pointer h) noexcept { ::DestroyIcon(h); }
 };
 
-// An image list of our own (ImageList_Create); the system's list from
-// SHGetFileInfoA is shared and never owned.
-struct ImageListTraits {
-    using pointer = HIMAGELIST;
-    static pointer Invalid() noexcept { return nullptr; }
-    static bool IsValid(pointer h) noexcept { return h != nullptr; }
-    static void Close(pointer h) noexcept { ::ImageList_Destroy(h); }
-};
-
 // A COM interface pointer: one reference, given back with Release.
 template <class I>
 struct ComTraits {
@@ -178,7 +168,6 @@ using UniqueRegion = UniqueHandle<GdiObjectTraits<HRGN>>;
 using UniqueGlobal = UniqueHandle<GlobalMemoryTraits>;
 using UniqueWindow = UniqueHandle<WindowTraits>;
 using UniqueIcon = UniqueHandle<IconTraits>;
-using UniqueImageList = UniqueHandle<ImageListTraits>;
 template <class I>
 using UniqueCom = UniqueHandle<ComTraits<I>>;
 
@@ -252,7 +241,14 @@ private:
 // The clipboard, opened for this thread and closed on leaving.
 class ClipboardScope {
 public:
-    explicit ClipboardScope(HWND owner = nullptr) noexcept : open_(::OpenClipboard(owner) != FALSE) {}
+    // Another program may hold it for a moment: up to `attempts` tries, 10 ms apart.
+    explicit ClipboardScope(HWND owner = nullptr, int attempts = 1) noexcept : open_(false)
+    {
+        for (int i = 0; i < attempts && !open_; ++i) {
+            if (i > 0) ::Sleep(10);
+            open_ = ::OpenClipboard(owner) != FALSE;
+        }
+    }
     ~ClipboardScope()
     {
         if (open_) ::CloseClipboard();

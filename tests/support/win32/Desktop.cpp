@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "winenv/win32/Handle.h"
 #include "winenv/win32/Imaging.h"
 
 namespace dupd::support {
@@ -152,23 +153,16 @@ bool TypeChar(HWND window, char c)
 
 std::string ClipboardText()
 {
-    std::string out;
-    for (int i = 0; i < 20 && !::OpenClipboard(nullptr); ++i) ::Sleep(10);
-    if (HANDLE data = ::GetClipboardData(CF_TEXT)) {
-        if (const char* text = static_cast<const char*>(::GlobalLock(data))) {
-            out = text;
-            ::GlobalUnlock(data);
-        }
-    }
-    ::CloseClipboard();
-    return out;
+    const ClipboardScope clipboard(nullptr, 20);
+    if (!clipboard) return {};
+    const GlobalLockScope text(::GetClipboardData(CF_TEXT));
+    return text ? std::string(static_cast<const char*>(text.get())) : std::string();
 }
 
 void EmptyTheClipboard()
 {
-    for (int i = 0; i < 20 && !::OpenClipboard(nullptr); ++i) ::Sleep(10);
-    ::EmptyClipboard();
-    ::CloseClipboard();
+    const ClipboardScope clipboard(nullptr, 20);
+    if (clipboard) ::EmptyClipboard();
 }
 
 std::string CopyWithCtrlC(HWND window, DWORD ms)
