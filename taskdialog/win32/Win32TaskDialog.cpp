@@ -13,7 +13,14 @@
 
 namespace dupd {
 
+// The system reads these structures byte-packed, as its headers declare them.
+#ifdef _WIN64
+static_assert(sizeof(TASKDIALOGCONFIG) == 160, "the x86-64 layout the dialog expects");
+static_assert(sizeof(TASKDIALOG_BUTTON) == 12, "the x86-64 layout the dialog expects");
+#else
 static_assert(sizeof(TASKDIALOGCONFIG) == 96, "the 32-bit layout the dialog expects");
+static_assert(sizeof(TASKDIALOG_BUTTON) == 8, "the 32-bit layout the dialog expects");
+#endif
 static_assert(TDM_SET_PROGRESS_BAR_STATE == td::kSetProgressBarState);
 static_assert(TDM_SET_PROGRESS_BAR_RANGE == td::kSetProgressBarRange);
 static_assert(TDM_SET_PROGRESS_BAR_POS == td::kSetProgressBarPos);
