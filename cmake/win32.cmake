@@ -6,6 +6,17 @@ set(DUPD_WIN32_LIBS shell32 ole32 oleaut32 version advapi32 user32 gdi32 comctl3
 add_compile_definitions(WINVER=0x0601 _WIN32_WINNT=0x0601 _WIN32_IE=0x0600 NOMINMAX WIN32_LEAN_AND_MEAN STRICT)
 add_link_options(-static -static-libgcc -static-libstdc++)
 
+# The application manifest names the process's architecture: x86 for the program
+# we ship, amd64 for the x86-64 test build (Windows refuses to start a 64-bit
+# program whose manifest says x86). The resource scripts find it on the include path.
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(DUPD_MANIFEST_ARCH amd64)
+else()
+  set(DUPD_MANIFEST_ARCH x86)
+endif()
+configure_file(${CMAKE_SOURCE_DIR}/app/win32/dupd.manifest.in ${CMAKE_BINARY_DIR}/manifest/dupd.manifest @ONLY)
+set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -I ${CMAKE_BINARY_DIR}/manifest")
+
 add_library(dupd_win32 STATIC ${DUPD_WIN32_SOURCES})
 target_link_libraries(dupd_win32 PUBLIC dupd_core ${DUPD_WIN32_LIBS})
 target_compile_options(dupd_win32 PRIVATE -Wall -Wextra)
