@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "CaseName.h"
 #include "FakePlatform.h"
 #include "dbversion/DbVersion.h"
 #include "dbversion/ValidInt.h"
@@ -36,7 +37,8 @@ INSTANTIATE_TEST_SUITE_P(
                       IntCase{"0006935", 6935}, IntCase{"2147483647", INT_MAX},
                       IntCase{"-2147483648", INT_MIN}, IntCase{"000000000002147483647", INT_MAX},
                       IntCase{"2147483648", kInvalid}, IntCase{"-2147483649", kInvalid},
-                      IntCase{"4294967295", kInvalid}, IntCase{"99999999999999999999999", kInvalid}));
+                      IntCase{"4294967295", kInvalid}, IntCase{"99999999999999999999999", kInvalid}),
+    [](const auto& info) { return CaseName(info.index, info.param.text); });
 
 INSTANTIATE_TEST_SUITE_P(
     Hexadecimal, ValidIntTable,
@@ -47,7 +49,8 @@ INSTANTIATE_TEST_SUITE_P(
                       IntCase{"$000000001", 1}, IntCase{"$100000000", kInvalid}, IntCase{"$", kInvalid},
                       IntCase{"x", kInvalid}, IntCase{"0x", kInvalid}, IntCase{"-$", kInvalid},
                       IntCase{"$G1", kInvalid}, IntCase{"$ 1", kInvalid}, IntCase{"0x-1", kInvalid},
-                      IntCase{"$$1", kInvalid}, IntCase{"1B17", kInvalid}, IntCase{"00x1", kInvalid}));
+                      IntCase{"$$1", kInvalid}, IntCase{"1B17", kInvalid}, IntCase{"00x1", kInvalid}),
+    [](const auto& info) { return CaseName(info.index, info.param.text); });
 
 INSTANTIATE_TEST_SUITE_P(
     Malformed, ValidIntTable,
@@ -56,7 +59,8 @@ INSTANTIATE_TEST_SUITE_P(
                       IntCase{"69 35", kInvalid}, IntCase{"\t6935", kInvalid}, IntCase{"- 1", kInvalid},
                       IntCase{"--1", kInvalid}, IntCase{"+-1", kInvalid}, IntCase{"69x5", kInvalid},
                       IntCase{"1e3", kInvalid}, IntCase{"6935\r", kInvalid},
-                      IntCase{std::string("69\0" "35", 5), kInvalid}));
+                      IntCase{std::string("69\0" "35", 5), kInvalid}),
+    [](const auto& info) { return CaseName(info.index, info.param.text); });
 
 // ---------------------------------------------------------------- scrambling
 
@@ -120,7 +124,8 @@ INSTANTIATE_TEST_SUITE_P(
                       CutCase{"Q::6935", ""}, CutCase{"Q6935||", "6935"}, CutCase{"QQ6935||", ""},
                       CutCase{"Q::12||34::56||", "12"}, CutCase{"Q::$1B17||", "$1B17"}, CutCase{"Q::-1||", "-1"},
                       CutCase{"Q:6935||", ""}, CutCase{"::6935||", "6935"}, CutCase{"Q", ""}, CutCase{"", ""},
-                      CutCase{"Q||", ""}, CutCase{"Q::2147483648||", ""}));
+                      CutCase{"Q||", ""}, CutCase{"Q::2147483648||", ""}),
+    [](const auto& info) { return CaseName(info.index, info.param.line); });
 
 // ---------------------------------------------------------------- installed version
 
@@ -200,7 +205,8 @@ INSTANTIATE_TEST_SUITE_P(
                       CompareCase{"$1B17", VersionComparison::AskSame}, CompareCase{"  6935", VersionComparison::AskSame},
                       CompareCase{"-1", VersionComparison::Proceed}, CompareCase{"$FFFFFFFF", VersionComparison::Proceed},
                       CompareCase{"2147483647", VersionComparison::TooOld},
-                      CompareCase{"-2147483648", VersionComparison::Proceed}));
+                      CompareCase{"-2147483648", VersionComparison::Proceed}),
+    [](const auto& info) { return CaseName(info.index, info.param.installed); });
 
 // ---------------------------------------------------------------- extra databases
 

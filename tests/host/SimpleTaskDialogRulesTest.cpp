@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
+#include "CaseName.h"
+
 namespace {
 
 struct ButtonCase {
@@ -27,6 +31,7 @@ INSTANTIATE_TEST_SUITE_P(Buttons, MapTaskDialogButtonTest,
                                            ButtonCase{8, 3},   // Close reports Abort's number
                                            ButtonCase{0, 1},   // nothing pressed
                                            ButtonCase{100, 1}, // custom button id
-                                           ButtonCase{-1, 1}));
+                                           ButtonCase{-1, 1}),
+                         [](const auto& info) { return "pressed_" + dupd::CaseName(info.index, std::to_string(info.param.pressed)); });
 
 }  // namespace
