@@ -4,8 +4,6 @@
 
 #include <string>
 
-#include "CaseName.h"
-
 namespace {
 
 struct ButtonCase {
@@ -32,6 +30,9 @@ INSTANTIATE_TEST_SUITE_P(Buttons, MapTaskDialogButtonTest,
                                            ButtonCase{0, 1},   // nothing pressed
                                            ButtonCase{100, 1}, // custom button id
                                            ButtonCase{-1, 1}),
-                         [](const auto& info) { return "pressed_" + dupd::CaseName(info.index, std::to_string(info.param.pressed)); });
+                         [](const auto& info) {
+                             const int p = info.param.pressed;
+                             return (p < 0 ? "pressed_minus" : "pressed_") + std::to_string(p < 0 ? -p : p);
+                         });
 
 }  // namespace
