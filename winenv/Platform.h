@@ -7,6 +7,7 @@
 // of memory may throw, and that ends at the program's outermost catch.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -62,6 +63,18 @@ struct PendingRename {
     std::string from;
     std::string to;
     bool replaceExisting = false;  // MOVEFILE_REPLACE_EXISTING: `to` may exist
+};
+
+using DigestBytes = std::array<std::uint8_t, 32>;
+
+// A SHA-256 over bytes given piece by piece, so that a file of any size is
+// hashed as it streams past.
+class IDigest {
+public:
+    virtual ~IDigest() = default;
+    virtual void Update(const char* data, std::size_t size) = 0;
+    // nullopt when the system's hashing failed: nothing can be vouched for.
+    virtual std::optional<DigestBytes> Final() = 0;
 };
 
 class IFileSystem {
@@ -121,6 +134,9 @@ public:
     virtual std::string WindowsDirectory() = 0;
     // GetTempPathA, whole (never a cut or unfilled buffer); "" on failure.
     virtual std::string TempPath() = 0;
+
+    // A new SHA-256: the system's where it has one, else the program's own.
+    virtual std::unique_ptr<IDigest> NewSha256();
 };
 
 // ---------------------------------------------------------------- registry and shell folders

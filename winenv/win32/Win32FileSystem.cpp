@@ -7,6 +7,7 @@
 
 #include "winenv/PendingRenameList.h"
 #include "winenv/win32/Handle.h"
+#include "winenv/win32/Win32Sha256.h"
 #include "winenv/win32/WideText.h"
 
 namespace dupd {
@@ -444,6 +445,12 @@ std::string Win32FileSystem::TempPath()
             return static_cast<std::uint32_t>(::GetTempPathA(capacity, buffer));
         },
         true);
+}
+
+std::unique_ptr<IDigest> Win32FileSystem::NewSha256()
+{
+    if (auto system = NewSystemSha256()) return system;
+    return IFileSystem::NewSha256();
 }
 
 std::string Win32FileSystem::RecordingPathQuery(const win32detail::PathQuery& query, bool mayGrow)

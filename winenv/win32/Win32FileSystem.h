@@ -39,6 +39,7 @@ public:
     std::string ShortPathName(const std::string& path) override;
     std::string WindowsDirectory() override;
     std::string TempPath() override;
+    std::unique_ptr<IDigest> NewSha256() override;
 
 private:
     bool Failed();  // records GetLastError, answers false
