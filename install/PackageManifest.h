@@ -15,6 +15,10 @@
 
 namespace dupd {
 
+// The program carries its manifest as this RCDATA resource; a program without
+// one is a development build and checks nothing.
+inline constexpr const char* kManifestResource = "PACKAGE_MANIFEST";
+
 struct ManifestEntry {
     std::string name;  // a name of the staged set, spelt as the set spells it
     std::uint64_t size = 0;
