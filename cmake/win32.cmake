@@ -1,11 +1,4 @@
 # Windows build: dupd.exe, its adapters and the tests that run them under Wine.
-file(GLOB DUPD_WIN32_SOURCES CONFIGURE_DEPENDS ${win32_globs})
-list(FILTER DUPD_WIN32_SOURCES EXCLUDE REGEX "/app/win32/dupd\\.cpp$")
-
-set(DUPD_WIN32_LIBS shell32 ole32 oleaut32 version advapi32 user32 gdi32 comctl32 uuid gdiplus)
-add_compile_definitions(WINVER=0x0601 _WIN32_WINNT=0x0601 _WIN32_IE=0x0600 NOMINMAX WIN32_LEAN_AND_MEAN STRICT)
-add_link_options(-static -static-libgcc -static-libstdc++)
-
 # The application manifest names the process's architecture: x86 for the program
 # we ship, amd64 for the x86-64 test build (Windows refuses to start a 64-bit
 # program whose manifest says x86). The resource scripts find it on the include path.
@@ -17,16 +10,16 @@ endif()
 configure_file(${CMAKE_SOURCE_DIR}/app/win32/dupd.manifest.in ${CMAKE_BINARY_DIR}/manifest/dupd.manifest @ONLY)
 set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -I ${CMAKE_BINARY_DIR}/manifest")
 
-add_library(dupd_win32 STATIC ${DUPD_WIN32_SOURCES})
-target_link_libraries(dupd_win32 PUBLIC dupd_core ${DUPD_WIN32_LIBS})
-target_compile_options(dupd_win32 PRIVATE -Wall -Wextra)
+get_property(DUPD_ADAPTER_LIBRARIES GLOBAL PROPERTY DUPD_ADAPTER_LIBRARIES)
+add_library(dupd_win32 INTERFACE)
+target_link_libraries(dupd_win32 INTERFACE dupd_portable ${DUPD_ADAPTER_LIBRARIES})
 
 # The emulated task dialog's pictures, drawn by a tool of the project at build
 # time; every program that can show that dialog embeds them (DUPD_TD_RESOURCES).
 include(${CMAKE_SOURCE_DIR}/cmake/td_bitmaps.cmake)
 
 add_executable(dupd WIN32 app/win32/dupd.cpp app/win32/dupd.rc ${DUPD_TD_RESOURCES})
-target_link_libraries(dupd PRIVATE dupd_win32)
+target_link_libraries(dupd PRIVATE dupd_app_win32)
 set_target_properties(dupd PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 
 # GoogleTest from Debian's source package, cross-built for Windows.

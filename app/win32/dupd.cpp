@@ -10,6 +10,7 @@
 #include "app/Dupdate.h"
 #include "app/win32/Win32UserInterface.h"
 #include "taskdialog/TaskDialogPlatform.h"
+#include "taskdialog/win32/FormWindow.h"
 #include "winenv/win32/Handle.h"
 #include "winenv/win32/OsVersionQuery.h"
 #include "winenv/win32/Win32Clock.h"
@@ -22,17 +23,65 @@ constexpr UINT WM_RUN_UPDATE = WM_APP + 1;
 constexpr char kApplicationClass[] = "TDupdApplication";
 constexpr char kFormClass[] = "TMainForm";
 
+// The form's window: zero-sized, it only starts the run and ends the program.
+class MainFormWindow final : private dupd::FormWindow {
+public:
+    explicit MainFormWindow(dupd::TMainForm& form) : form_(form) {}
+
+    static bool Register()
+    {
+        return RegisterFormClass(kFormClass, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1),
+                                 LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW)));
+    }
+
+    bool Create(HWND owner, int x, int y, int width, int height)
+    {
+        window_.reset(CreateBound(0, kFormClass, "", WS_POPUP | WS_CLIPSIBLINGS, x, y, width, height, owner, 0));
+        return static_cast<bool>(window_);
+    }
+
+    HWND Window() const { return FormWindow::Window(); }
+
+private:
+    LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam) override
+    {
+        switch (message) {
+        case WM_ACTIVATE:
+            // The run starts outside the activation message, so that its modal
+            // dialogs do not nest inside it; later activations find it done.
+            if (LOWORD(wParam) != WA_INACTIVE) PostMessageA(Window(), WM_RUN_UPDATE, 0, 0);
+            break;
+        case WM_RUN_UPDATE:
+            form_.FormActivate();
+            return 0;
+        case WM_CLOSE:
+            PostQuitMessage(0);
+            return 0;
+        default:
+            break;
+        }
+        return Default(message, wParam, lParam);
+    }
+
+    // The run throws nothing but a failed allocation; the program must still end.
+    void Failed(std::exception_ptr) noexcept override { PostQuitMessage(1); }
+
+    dupd::TMainForm& form_;
+    dupd::UniqueWindow window_;
+};
+
 // Everything the form works with, alive for the whole process.
 struct Program {
     HINSTANCE instance = nullptr;
     dupd::UniqueWindow applicationWindow;
-    dupd::UniqueWindow formWindow;
     dupd::Win32FileSystem fs;
     dupd::Win32Registry registry;
     std::unique_ptr<dupd::Win32Clock> clock;
     std::unique_ptr<dupd::Win32UserInterface> ui;
     std::unique_ptr<dupd::ITaskDialogPlatform> dialogs;
     std::unique_ptr<dupd::TMainForm> form;
+    // Last, so that it goes first: its window calls the form.
+    std::unique_ptr<MainFormWindow> formWindow;
 };
 
 LRESULT CALLBACK ApplicationProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -46,39 +95,6 @@ LRESULT CALLBACK ApplicationProc(HWND window, UINT message, WPARAM wParam, LPARA
     }
 }
 
-LRESULT CALLBACK FormProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    if (message == WM_NCCREATE) {
-        auto* create = reinterpret_cast<CREATESTRUCTA*>(lParam);
-        SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-    }
-    auto* program = reinterpret_cast<Program*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-
-    try {
-        switch (message) {
-        case WM_ACTIVATE:
-            // The run starts outside the activation message, so that its modal
-            // dialogs do not nest inside it; later activations find it done.
-            if (LOWORD(wParam) != WA_INACTIVE) PostMessageA(window, WM_RUN_UPDATE, 0, 0);
-            break;
-        case WM_RUN_UPDATE:
-            if (program && program->form) program->form->FormActivate();
-            return 0;
-        case WM_CLOSE:
-            PostQuitMessage(0);
-            return 0;
-        default:
-            break;
-        }
-    } catch (...) {
-        // Nothing may cross the window procedure (the run throws nothing but a
-        // failed allocation); the program must still end.
-        PostQuitMessage(1);
-        return 0;
-    }
-    return DefWindowProcA(window, message, wParam, lParam);
-}
-
 bool RegisterClasses(HINSTANCE instance)
 {
     WNDCLASSA application = {};
@@ -86,14 +102,7 @@ bool RegisterClasses(HINSTANCE instance)
     application.hInstance = instance;
     application.hIcon = LoadIconA(nullptr, reinterpret_cast<LPCSTR>(IDI_APPLICATION));
     application.lpszClassName = kApplicationClass;
-
-    WNDCLASSA form = {};
-    form.lpfnWndProc = FormProc;
-    form.hInstance = instance;
-    form.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
-    form.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    form.lpszClassName = kFormClass;
-    return RegisterClassA(&application) && RegisterClassA(&form);
+    return RegisterClassA(&application) && MainFormWindow::Register();
 }
 
 // The form's creation handler: hide the taskbar window, shrink to nothing, note the
@@ -101,7 +110,7 @@ bool RegisterClasses(HINSTANCE instance)
 void FormCreate(Program& program)
 {
     const HWND application = program.applicationWindow.get();
-    const HWND form = program.formWindow.get();
+    const HWND form = program.formWindow->Window();
     ShowWindow(application, SW_HIDE);
     const LONG exStyle = GetWindowLongA(application, GWL_EXSTYLE);
     SetWindowLongA(application, GWL_EXSTYLE, exStyle | WS_EX_TOOLWINDOW);
@@ -144,20 +153,20 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
         // Centred on the screen at its designed size, borderless, owned by the
         // application window as every form is.
         const int width = 131, height = 213;
-        program->formWindow.reset(CreateWindowExA(
-            0, kFormClass, "", WS_POPUP | WS_CLIPSIBLINGS, (GetSystemMetrics(SM_CXSCREEN) - width) / 2,
-            (GetSystemMetrics(SM_CYSCREEN) - height) / 2, width, height, program->applicationWindow.get(), nullptr,
-            instance, program.get()));
-        if (!program->formWindow) return 1;
-        program->ui->SetMainForm(program->formWindow.get());
+        program->formWindow = std::make_unique<MainFormWindow>(*program->form);
+        if (!program->formWindow->Create(program->applicationWindow.get(), (GetSystemMetrics(SM_CXSCREEN) - width) / 2,
+                                         (GetSystemMetrics(SM_CYSCREEN) - height) / 2, width, height))
+            return 1;
+        const HWND formWindow = program->formWindow->Window();
+        program->ui->SetMainForm(formWindow);
 
         FormCreate(*program);
 
-        ShowWindow(program->formWindow.get(), SW_SHOW);
-        SetForegroundWindow(program->formWindow.get());
+        ShowWindow(formWindow, SW_SHOW);
+        SetForegroundWindow(formWindow);
         // Should the window manager never activate a zero-sized window, the run
         // still starts.
-        PostMessageA(program->formWindow.get(), WM_RUN_UPDATE, 0, 0);
+        PostMessageA(formWindow, WM_RUN_UPDATE, 0, 0);
 
         MSG message;
         while (GetMessageA(&message, nullptr, 0, 0) > 0) {

@@ -1,7 +1,7 @@
 // The owner-drawn button's window.
 #include "taskdialog/win32/DialogButtonWindow.h"
 
-#include "winenv/win32/GdiCanvas.h"
+#include "markup/win32/GdiCanvas.h"
 #include "taskdialog/win32/TaskMessageWindow.h"
 #include "taskdialog/win32/TaskWindowSupport.h"
 

@@ -14,7 +14,7 @@
 #include <utility>
 #include <vector>
 
-#include "winenv/win32/GdiCanvas.h"
+#include "markup/win32/GdiCanvas.h"
 #include "taskdialog/TaskMessageForm.h"
 #include "taskdialog/win32/FormWindow.h"
 #include "winenv/win32/Handle.h"

@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "markup/DrawMarkup.h"
+#include "markup/win32/GdiCanvas.h"
 #include "tests/win/GdiSurface.h"
-#include "winenv/win32/GdiCanvas.h"
 #include "winenv/win32/Handle.h"
 
 namespace {

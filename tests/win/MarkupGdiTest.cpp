@@ -11,11 +11,11 @@
 #include <vector>
 
 #include "markup/DrawMarkup.h"
+#include "markup/win32/GdiCanvas.h"
 #include "markup/win32/MarkupPicture.h"
 #include "tests/support/TinyGif.h"
 #include "tests/support/win32/Files.h"
 #include "tests/win/GdiSurface.h"
-#include "winenv/win32/GdiCanvas.h"
 #include "winenv/win32/Handle.h"
 
 namespace {

@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "markup/DrawMarkup.h"
+#include "markup/win32/GdiCanvas.h"
 #include "tools/win32/ToolSupport.h"
-#include "winenv/win32/GdiCanvas.h"
 #include "winenv/win32/Handle.h"
 #include "winenv/win32/Imaging.h"
 

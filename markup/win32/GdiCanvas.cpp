@@ -1,4 +1,4 @@
-#include "winenv/win32/GdiCanvas.h"
+#include "markup/win32/GdiCanvas.h"
 
 #include <shellapi.h>
 

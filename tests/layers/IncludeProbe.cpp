@@ -1,0 +1,1 @@
+#include DUPD_PROBE_HEADER
