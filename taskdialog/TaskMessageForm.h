@@ -83,7 +83,6 @@ inline constexpr int kWinLogo = 32517;
 
 // Key codes the form reacts to.
 namespace vk {
-inline constexpr int kTab = 9;
 inline constexpr int kReturn = 13;
 inline constexpr int kEscape = 27;
 inline constexpr int kSpace = 32;
