@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <stdexcept>
 #include <string>
 
 #include "markup/Canvas.h"
@@ -60,14 +61,40 @@ public:
     bool Checked = false;
 };
 
+// What the progress bar refuses: a range whose Max lies below its Min, or, on a bar
+// without the 32-bit range, a value outside 0 to 65535.
+class ERangeError : public std::out_of_range {
+public:
+    ERangeError() : std::out_of_range("TProgressBar property out of range") {}
+};
+
 class TProgressBar : public TControl {
 public:
     TControlKind Kind() const override { return TControlKind::ProgressBar; }
     static constexpr int kDefaultWidth = 150;
+    static constexpr int kLimit16 = 65535;
     int Min = 0;
     int Max = 100;
     int Position = 0;
     int Step = 10;
+    bool Range32 = true;  // the common controls take 32-bit values
+
+    // Throw ERangeError where the bar would refuse the values, so that no dialog
+    // shows a bar that cannot show them.
+    void SetRange(int min, int max)
+    {
+        if (max < min || !Fits(min) || !Fits(max)) throw ERangeError();
+        Min = min;
+        Max = max;
+    }
+    void SetPosition(int position)
+    {
+        if (!Fits(position)) throw ERangeError();
+        Position = position;
+    }
+
+private:
+    bool Fits(int value) const { return Range32 || (value >= 0 && value <= kLimit16); }
 };
 
 class TLabel : public TControl {

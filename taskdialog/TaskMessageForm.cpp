@@ -227,9 +227,11 @@ void TTaskMessageForm::BuildDialog()
         progressBar_->Id = 302;
         progressBar_->TabStop = false;
         progressBar_->SetBounds(HorzMargin, Y, TProgressBar::kDefaultWidth - 2 * HorzMargin, 12);
-        progressBar_->Min = c.ProgressBarMin();
-        progressBar_->Max = c.ProgressBarMax();
-        progressBar_->Position = 0;
+        // A range the bar would refuse ends the showing here, before any window
+        // is shown.
+        progressBar_->Range32 = host_.ProgressRange32();
+        progressBar_->SetRange(c.ProgressBarMin(), c.ProgressBarMax());
+        progressBar_->SetPosition(0);
         if (!timer_) {
             timer_ = true;
             host_.StartTimer(100);

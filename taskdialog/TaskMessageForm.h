@@ -9,6 +9,7 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "markup/Canvas.h"
@@ -42,14 +43,28 @@ public:
     virtual void StartTimer(int intervalMs) = 0;
     virtual void SetHandCursor(bool hand) = 0;
     virtual void Beep() = 0;
-    // False when the clipboard could not be opened or taken.
-    virtual bool CopyToClipboard(const std::string& text) = 0;
+    // "" when copied; else what went wrong, "Cannot open clipboard" when it could
+    // not be opened.
+    virtual std::string CopyToClipboard(const std::string& text) = 0;
+    // An error the user must see, in a message box over the dialog; the dialog
+    // stays open.
+    virtual void ShowError(const std::string& message) = 0;
     virtual bool CanFocus(const TControl& control) = 0;
     virtual void FocusControl(TControl& control) = 0;
+    // The control with the keyboard focus; null when it is elsewhere, also on the
+    // form window itself.
     virtual const TControl* FocusedControl() = 0;
+    // The keyboard focus to the form window itself, off every control: a link of
+    // its texts has it then.
+    virtual void FocusForm() = 0;
+    virtual bool FormFocused() = 0;
+    // The common controls' progress bar takes 32-bit values (version 4.70 on).
+    virtual bool ProgressRange32() = 0;
+    // The position the bar shows, which it has kept within its range.
+    virtual int ProgressPosition(const TProgressBar& bar) = 0;
     // The footer icon: `iconId` (IDI_*) 16 x 16, or the "TD_SHIELD" picture when
-    // `shield`, on a 16 x 16 square of (240, 240, 240), at (x, y) of the surface
-    // that `canvas` paints.
+    // `shield`, at (x, y) of the surface that `canvas` paints; transparent, so
+    // that the band or the window shows round it.
     virtual void DrawFooterIcon(TCanvas& canvas, int iconId, bool shield, int x, int y) = 0;
     virtual IButtonPictures& Pictures() = 0;
 
@@ -135,10 +150,17 @@ public:
     void MouseDown(int x, int y);
     // Key down, seen before the focused control; true: the key is discarded.
     bool KeyDown(int key, TShiftState shift);
-    // Enter and Escape as the dialog's keys: Enter presses the focused button or
-    // command link, else the default one; Escape the cancel-marked one. True when
-    // a control took it.
+    // Enter, Space and Escape as the dialog's keys: Enter or Space on a focused
+    // link opens it as a click does; Enter presses the focused button or command
+    // link, else the default one; Escape the cancel-marked one. True when the key
+    // was used.
     bool DialogKey(int key);
+    // Tab (forward) and Shift+Tab: the focus to the next stop round the links of
+    // the content and the expanded text, the controls that are tab stops, and the
+    // links of the footer. True when a stop took it.
+    bool TabKey(bool forward);
+    // The target of the link that has the keyboard focus; "" when none has.
+    std::string FocusedLink();
     // A character (accelerator key); true when it was used.
     bool DialogChar(char c);
     void Click(TControl& control);
@@ -182,13 +204,35 @@ public:
     static void ForgetButtonWidths();  // tests only
 
 private:
+    // Texts whose links Tab reaches, in reading order.
+    enum class LinkArea { Content, Expanded, Footer };
+    struct LinkStop {
+        LinkArea area;
+        int anchor;  // from 0, as the markup engine counts them
+    };
+    // A tab stop: a control, or a link when `control` is null.
+    struct TabStop {
+        TControl* control = nullptr;
+        LinkStop link{LinkArea::Content, -1};
+    };
+    // The area's text as markup and where it is painted; false when it shows no
+    // links (empty, collapsed, or plain text without doHyperlinks).
+    bool LinkText(LinkArea area, std::string& markup, TRect& rect) const;
+    // The links of an area that have a target, each with it.
+    std::vector<std::pair<LinkStop, std::string>> LinksOf(LinkArea area);
+    std::vector<TabStop> TabOrder();
+    bool IsTabStop(const TControl& control);
+    // The link that has the keyboard focus, if it is still there, and its target.
+    bool LinkWithFocus(std::string& href);
+    // The anchor to draw with a focus rectangle in an area; -1 for none.
+    int FocusAnchorOf(LinkArea area);
     void ComputeUnits();
     void PlaceInstruction();
     void MeasureInstruction(int& width, int& height);
     int MeasureWidth(const std::string& text);
     void MeasureMarkup(const std::string& text, const TRect& bounds, int pointX, int pointY, bool measureOnly,
                        int& width, int& height);
-    void DrawDialogText(TCanvas& canvas, const std::string& text, const TRect& rect);
+    void DrawDialogText(TCanvas& canvas, const std::string& text, const TRect& rect, int focusAnchor);
     void NotifyHost();
     TControl* Find(const TControl* control) const;
     bool IsCommon(const TControl& control) const;
@@ -214,6 +258,8 @@ private:
     int instructionLeft_ = 0;   // the label's left edge before mirroring
     std::string linkUnderMouse_;
     bool handCursor_ = false;
+    bool hasLinkFocus_ = false;  // valid while the form window has the focus
+    LinkStop linkFocus_{LinkArea::Content, -1};
     // Copies taken at BuildDialog.
     std::string instructionText_;
     TTaskDialogIcon icon_ = tiBlank;

@@ -12,6 +12,188 @@ namespace dupd {
 
 using namespace taskform;
 
+namespace {
+
+// Lays markup out as painting does, without drawing anything: the engine tells
+// which link it would draw with a focus rectangle, and that link's target.
+class LayoutOnlyCanvas final : public TCanvas {
+public:
+    explicit LayoutOnlyCanvas(TCanvas& measure) : measure_(measure) {}
+
+    TFontState Font() const override { return measure_.Font(); }
+    void SetFont(const TFontState& font) override { measure_.SetFont(font); }
+    TColor BrushColor() const override { return brush_; }
+    void SetBrushColor(TColor color) override { brush_ = color; }
+    TColor PenColor() const override { return pen_; }
+    void SetPenColor(TColor color) override { pen_ = color; }
+    int PenWidth() const override { return penWidth_; }
+    void SetPenWidth(int width) override { penWidth_ = width; }
+    void SetBackgroundTransparent() override {}
+    int DrawText(const std::string& text, TRect& rect, unsigned flags) override
+    {
+        if (flags & dt::kCalcRect) return measure_.DrawText(text, rect, flags);
+        TRect r = rect;
+        return measure_.DrawText(text, r, flags | dt::kCalcRect);
+    }
+    int TextHeight(const std::string& text) override { return measure_.TextHeight(text); }
+    int TextWidth(const std::string& text) override { return measure_.TextWidth(text); }
+    void MoveTo(int, int) override {}
+    void LineTo(int, int) override {}
+    void FillRect(const TRect&) override {}
+    void FrameRect(const TRect&) override {}
+    void RoundRect(const TRect&, int, int) override {}
+    void DrawFocusRect(const TRect&) override {}
+    int SystemIconIndex(const std::string& path, bool large) override { return measure_.SystemIconIndex(path, large); }
+    int SystemIconSize(bool large) override { return measure_.SystemIconSize(large); }
+    void DrawSystemIcon(int, bool, int, int) override {}
+    void DrawSystemIconScaled(int, bool, const TRect&) override {}
+    void SetClipRect(const TRect&) override {}
+    void ClearClip() override {}
+    TRect ClipBounds() const override { return measure_.ClipBounds(); }
+    int PixelsPerInchX() const override { return measure_.PixelsPerInchX(); }
+    int PixelsPerInchY() const override { return measure_.PixelsPerInchY(); }
+    TColor ToRGB(TColor color) const override { return measure_.ToRGB(color); }
+
+private:
+    TCanvas& measure_;
+    TColor brush_ = clNone;
+    TColor pen_ = clBlack;
+    int penWidth_ = 1;
+};
+
+}  // namespace
+
+// ---------------------------------------------------------------- links and the keyboard
+
+bool TTaskMessageForm::LinkText(LinkArea area, std::string& markup, TRect& rect) const
+{
+    const TTaskDialogEx& c = component_;
+    // Without the option content and expanded text are painted as plain text,
+    // where no link can show that it has the focus.
+    const bool hyperlinks = c.Options().Contains(doHyperlinks);
+    switch (area) {
+    case LinkArea::Content:
+        if (!hyperlinks || c.Content().empty()) return false;
+        markup = AsMarkup(c.Content());
+        rect = ContentRect();
+        return true;
+    case LinkArea::Expanded:
+        if (!hyperlinks || !expanded_ || c.ExpandedText().empty()) return false;
+        markup = AsMarkup(c.ExpandedText());
+        rect = ExpandedRect();
+        return true;
+    case LinkArea::Footer:
+        if (c.Footer().empty()) return false;
+        markup = AsMarkup(c.Footer());
+        rect = FooterRect();
+        if (footerImage_ != nullptr) rect.Left += kFooterIconRoom;
+        return true;
+    }
+    return false;
+}
+
+std::vector<std::pair<TTaskMessageForm::LinkStop, std::string>> TTaskMessageForm::LinksOf(LinkArea area)
+{
+    std::vector<std::pair<LinkStop, std::string>> links;
+    std::string markup;
+    TRect rect;
+    if (!LinkText(area, markup, rect)) return links;
+    TCanvas& measure = host_.MeasureCanvas();
+    FontScope font(measure, host_.WindowFont());
+    LayoutOnlyCanvas canvas(measure);
+    TMarkupResult all;
+    DrawMarkup(canvas, markup, rect, MarkupPaintProfile(), all);
+    for (int anchor = 0; anchor < all.AnchorCount; ++anchor) {
+        TMarkupRequest request = MarkupPaintProfile();
+        request.FocusAnchor = anchor;
+        TMarkupResult one;
+        DrawMarkup(canvas, markup, rect, request, one);
+        // An anchor without a target, or one that shows no text, is no stop.
+        if (!one.FocusAnchorHref.empty()) links.push_back({LinkStop{area, anchor}, one.FocusAnchorHref});
+    }
+    return links;
+}
+
+bool TTaskMessageForm::IsTabStop(const TControl& control)
+{
+    return control.TabStop && control.Visible && control.Enabled && host_.CanFocus(control);
+}
+
+// The native dialog's order: the links of the texts above the controls, the
+// controls, the links of the footer. Every control is listed, so that the focus
+// is found also on one that is no tab stop (a radio button reached by an arrow).
+std::vector<TTaskMessageForm::TabStop> TTaskMessageForm::TabOrder()
+{
+    std::vector<TabStop> order;
+    auto addLinks = [&](LinkArea area) {
+        for (const auto& link : LinksOf(area)) order.push_back(TabStop{nullptr, link.first});
+    };
+    addLinks(LinkArea::Content);
+    addLinks(LinkArea::Expanded);
+    for (TControl* control : controls_) order.push_back(TabStop{control, {}});
+    addLinks(LinkArea::Footer);
+    return order;
+}
+
+bool TTaskMessageForm::LinkWithFocus(std::string& href)
+{
+    if (!hasLinkFocus_ || !host_.FormFocused()) return false;
+    for (const auto& link : LinksOf(linkFocus_.area)) {
+        if (link.first.anchor == linkFocus_.anchor) {
+            href = link.second;
+            return true;
+        }
+    }
+    return false;
+}
+
+std::string TTaskMessageForm::FocusedLink()
+{
+    std::string href;
+    return LinkWithFocus(href) ? href : std::string();
+}
+
+int TTaskMessageForm::FocusAnchorOf(LinkArea area)
+{
+    return hasLinkFocus_ && linkFocus_.area == area && host_.FormFocused() ? linkFocus_.anchor : -1;
+}
+
+bool TTaskMessageForm::TabKey(bool forward)
+{
+    const std::vector<TabStop> order = TabOrder();
+    std::string href;
+    const bool onLink = LinkWithFocus(href);
+    const TControl* focused = host_.FocusedControl();
+    const int n = static_cast<int>(order.size());
+    int at = -1;
+    for (int i = 0; i < n; ++i) {
+        const TabStop& s = order[static_cast<std::size_t>(i)];
+        if (s.control != nullptr ? s.control == focused && focused != nullptr
+                                 : onLink && s.link.area == linkFocus_.area && s.link.anchor == linkFocus_.anchor)
+            at = i;
+    }
+    for (int step = 1; step <= n; ++step) {
+        const int i = at < 0 ? (forward ? step - 1 : n - step) : ((at + (forward ? step : -step)) % n + n) % n;
+        if (i == at) break;
+        const TabStop& s = order[static_cast<std::size_t>(i)];
+        if (s.control == nullptr) {
+            linkFocus_ = s.link;
+            hasLinkFocus_ = true;
+            host_.FocusForm();
+            host_.Repaint();
+            return true;
+        }
+        if (IsTabStop(*s.control)) {
+            const bool hadLink = hasLinkFocus_;
+            hasLinkFocus_ = false;
+            host_.FocusControl(*s.control);
+            if (hadLink) host_.Repaint();
+            return true;
+        }
+    }
+    return false;
+}
+
 // ---------------------------------------------------------------- mouse and keys
 
 std::string TTaskMessageForm::LinkAt(int x, int y)
@@ -65,7 +247,10 @@ bool TTaskMessageForm::KeyDown(int key, TShiftState shift)
     if (shift.Alt && key == vk::kF4) return true;
     if (shift.Ctrl && !shift.Shift && !shift.Alt && key == vk::kC) {
         host_.Beep();
-        host_.CopyToClipboard(GetDialogText());  // a busy clipboard just ends the copy
+        // As the framework shows an error raised in a key handler; the dialog
+        // stays open.
+        const std::string error = host_.CopyToClipboard(GetDialogText());
+        if (!error.empty()) host_.ShowError(error);
     }
     return false;
 }
@@ -79,6 +264,13 @@ TControl* TTaskMessageForm::Find(const TControl* control) const
 
 bool TTaskMessageForm::DialogKey(int key)
 {
+    if (key == vk::kReturn || key == vk::kSpace) {
+        std::string href;
+        if (LinkWithFocus(href)) {
+            component_.HyperlinkClicked(href);
+            return true;
+        }
+    }
     if (key == vk::kReturn) {
         TControl* focused = Find(host_.FocusedControl());
         if (focused != nullptr &&
@@ -180,8 +372,9 @@ void TTaskMessageForm::Click(TControl& control)
     if (&control == expandButton_) {
         ToggleExpanded();
     } else if (const int n = CustomIndex(control); n >= 0) {
-        if (c.OnDialogButtonClick) c.OnDialogButtonClick(c, 100 + n);
+        // The result first, as a button click sets it: a handler may take it back.
         if (const int result = resultOf(control); result != 0) ModalResult = result;
+        if (c.OnDialogButtonClick) c.OnDialogButtonClick(c, 100 + n);
     } else if (IsCommon(control)) {
         if (const int result = resultOf(control); result != 0) ModalResult = result;
     } else if (const int r = RadioIndex(control); r >= 0) {
@@ -199,10 +392,12 @@ void TTaskMessageForm::Timer()
     TTaskDialogEx& c = component_;
     if (c.OnDialogTimer) c.OnDialogTimer(c);
     if (c.OnDialogProgress && progressBar_ != nullptr) {
+        // What the bar shows, which it has kept within its range.
+        if (built_) progressBar_->Position = host_.ProgressPosition(*progressBar_);
         int pos = progressBar_->Position;
         TTaskDialogProgressState state = psNormal;
         c.OnDialogProgress(c, pos, state);
-        progressBar_->Position = pos;
+        progressBar_->SetPosition(pos);
         if (built_) host_.ApplyLayout();
     }
 }

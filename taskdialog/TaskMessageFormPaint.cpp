@@ -15,11 +15,13 @@ using namespace taskform;
 
 // ---------------------------------------------------------------- painting
 
-void TTaskMessageForm::DrawDialogText(TCanvas& canvas, const std::string& text, const TRect& rect)
+void TTaskMessageForm::DrawDialogText(TCanvas& canvas, const std::string& text, const TRect& rect, int focusAnchor)
 {
     if (component_.Options().Contains(doHyperlinks)) {
+        TMarkupRequest request = MarkupPaintProfile();
+        request.FocusAnchor = focusAnchor;
         TMarkupResult result;
-        DrawMarkup(canvas, AsMarkup(text), rect, MarkupPaintProfile(), result);
+        DrawMarkup(canvas, AsMarkup(text), rect, request, result);
     } else {
         TRect r = rect;
         canvas.DrawText(AsPlain(text), r, dt::kNoPrefix | dt::kExpandTabs | dt::kWordBreak | dt::kVCenter);
@@ -55,8 +57,9 @@ void TTaskMessageForm::Paint(TCanvas& canvas)
     }
 
     canvas.SetBrushColor(clNone);
-    if (!c.Content().empty()) DrawDialogText(canvas, c.Content(), ContentRect());
-    if (expanded_ && !c.ExpandedText().empty()) DrawDialogText(canvas, c.ExpandedText(), ExpandedRect());
+    if (!c.Content().empty()) DrawDialogText(canvas, c.Content(), ContentRect(), FocusAnchorOf(LinkArea::Content));
+    if (expanded_ && !c.ExpandedText().empty())
+        DrawDialogText(canvas, c.ExpandedText(), ExpandedRect(), FocusAnchorOf(LinkArea::Expanded));
 
     if (!c.ExpandedText().empty() && expandButton_ != nullptr) {
         const TControl& b = *expandButton_;
@@ -79,8 +82,10 @@ void TTaskMessageForm::Paint(TCanvas& canvas)
             r.Left += kFooterIconRoom;
         }
         canvas.SetBrushColor(clNone);
+        TMarkupRequest request = MarkupPaintProfile();
+        request.FocusAnchor = FocusAnchorOf(LinkArea::Footer);
         TMarkupResult result;
-        DrawMarkup(canvas, AsMarkup(c.Footer()), r, MarkupPaintProfile(), result);
+        DrawMarkup(canvas, AsMarkup(c.Footer()), r, request, result);
     }
 
     canvas.SetFont(savedFont);

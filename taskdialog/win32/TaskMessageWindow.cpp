@@ -9,6 +9,7 @@
 
 #include "taskdialog/win32/DialogButtonWindow.h"
 #include "taskdialog/win32/TaskWindowSupport.h"
+#include "taskdialog/win32/Win32TaskDialog.h"
 #include "winenv/win32/OsVersionQuery.h"
 
 namespace dupd {
@@ -36,13 +37,15 @@ TaskMessageWindow::TaskMessageWindow(TTaskDialogEx& dialog, HWND owner, std::fun
     if (!RegisterClasses()) return;
 
     DWORD style = WS_POPUP | WS_CLIPCHILDREN | WS_CLIPSIBLINGS;
-    if (dialog.Options().Contains(doAllowMinimize))
-        style |= WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;  // a single border, not sizeable
-    else
+    DWORD exStyle = WS_EX_CONTROLPARENT;
+    if (dialog.Options().Contains(doAllowMinimize)) {
+        style |= WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;  // a single-line border, not sizeable
+    } else {
         style |= WS_CAPTION | WS_DLGFRAME;
+        exStyle |= WS_EX_DLGMODALFRAME;
+    }
     // Hidden until ShowModal: the form measures in it first.
-    window_.reset(CreateBound(WS_EX_CONTROLPARENT | WS_EX_DLGMODALFRAME, kFormClass, dialog.Title().c_str(), style, 0,
-                              0, 200, 100, owner, 0));
+    window_.reset(CreateBound(exStyle, kFormClass, dialog.Title().c_str(), style, 0, 0, 200, 100, owner, 0));
 }
 
 TaskMessageWindow::~TaskMessageWindow()
@@ -77,9 +80,10 @@ TFontState TaskMessageWindow::WindowFont()
     metrics.cbSize = kNonClientMetricsSize;
     if (::SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, kNonClientMetricsSize, &metrics, 0)) {
         const LOGFONTA& lf = metrics.lfMessageFont;
+        messageFont_ = lf;
+        haveMessageFont_ = true;
         font.Name = lf.lfFaceName;
-        // A positive height is the cell height; it is taken like a character height.
-        font.Size = ::MulDiv(std::abs(static_cast<int>(lf.lfHeight)), 72, ScreenPixelsPerInch());
+        font.Size = PointSizeOf(lf, ScreenPixelsPerInch());
         font.Style = 0;
         if (lf.lfWeight >= FW_BOLD) font.Style |= fsBold;
         if (lf.lfItalic) font.Style |= fsItalic;
@@ -110,21 +114,27 @@ bool TaskMessageWindow::ModernSystem() { return KernelHasGetLocaleInfoEx(); }
 
 void TaskMessageWindow::Beep() { ::MessageBeep(0); }
 
-bool TaskMessageWindow::CopyToClipboard(const std::string& text)
+std::string TaskMessageWindow::CopyToClipboard(const std::string& text)
 {
     ClipboardScope clipboard;
-    if (!clipboard) return false;
+    if (!clipboard) return "Cannot open clipboard";
     UniqueGlobal memory(::GlobalAlloc(GMEM_MOVEABLE | GMEM_DDESHARE, text.size() + 1));
-    if (!memory) return false;
+    if (!memory) return SystemErrorText(::GetLastError());
     {
         const GlobalLockScope bytes(memory.get());
-        if (!bytes) return false;
+        if (!bytes) return SystemErrorText(::GetLastError());
         std::memcpy(bytes.get(), text.c_str(), text.size() + 1);
     }
-    if (!::EmptyClipboard()) return false;
-    if (::SetClipboardData(CF_TEXT, memory.get()) == nullptr) return false;
+    if (!::EmptyClipboard() || ::SetClipboardData(CF_TEXT, memory.get()) == nullptr)
+        return SystemErrorText(::GetLastError());
     memory.release();  // the clipboard has it now
-    return true;
+    return std::string();
+}
+
+// As the framework shows an error: a stop sign under the program's name.
+void TaskMessageWindow::ShowError(const std::string& message)
+{
+    ::MessageBoxA(Window(), message.c_str(), ApplicationTitle().c_str(), MB_OK | MB_ICONERROR);
 }
 
 void TaskMessageWindow::DrawFooterIcon(TCanvas& canvas, int iconId, bool shield, int x, int y)
@@ -132,23 +142,14 @@ void TaskMessageWindow::DrawFooterIcon(TCanvas& canvas, int iconId, bool shield,
     const HDC target = DcOf(canvas);
     if (target == nullptr) return;
     constexpr int kSize = 16;
-    UniqueMemoryDc dc(::CreateCompatibleDC(target));
-    UniqueBitmap square(::CreateCompatibleBitmap(target, kSize, kSize));
-    if (!dc || !square) return;
-    {
-        SelectObjectGuard selected(dc.get(), square.get());
-        UniqueBrush grey(::CreateSolidBrush(kFooterIconBackground));
-        const RECT all{0, 0, kSize, kSize};
-        if (grey) ::FillRect(dc.get(), &all, grey.get());
-        // Without the shield picture the shield's stock icon stands in.
-        if (!shield || !pictures_.DrawInto(dc.get(), "TD_SHIELD", 0, 0, kSize, kSize)) {
-            // Loaded shared: the system keeps it.
-            const HICON icon = static_cast<HICON>(
-                ::LoadImageA(nullptr, MAKEINTRESOURCEA(iconId), IMAGE_ICON, kSize, kSize, LR_SHARED));
-            if (icon != nullptr) ::DrawIconEx(dc.get(), 0, 0, icon, kSize, kSize, 0, nullptr, DI_NORMAL);
-        }
-        ::BitBlt(target, x, y, kSize, kSize, dc.get(), 0, 0, SRCCOPY);
-    }
+    // Straight onto the surface: the icon's mask and the picture's magenta leave
+    // the band or the window showing round it. Without the shield picture the
+    // shield's stock icon stands in.
+    if (shield && pictures_.DrawInto(target, "TD_SHIELD", x, y, kSize, kSize)) return;
+    // Loaded shared: the system keeps it.
+    const HICON icon =
+        static_cast<HICON>(::LoadImageA(nullptr, MAKEINTRESOURCEA(iconId), IMAGE_ICON, kSize, kSize, LR_SHARED));
+    if (icon != nullptr) ::DrawIconEx(target, x, y, icon, kSize, kSize, 0, nullptr, DI_NORMAL);
 }
 
 // ---- fonts and brushes, kept for the window's life
@@ -164,7 +165,23 @@ HFONT TaskMessageWindow::FontFor(const TFontState& font)
 {
     for (const auto& f : fonts_)
         if (SameFace(f.first, font)) return f.second.get();
-    UniqueFont created = CreateFontOf(font, ScreenPixelsPerInch());
+    UniqueFont created;
+    if (haveMessageFont_ && font.Name == messageFont_.lfFaceName) {
+        // The message font as the system describes it, with only what the state
+        // changes changed.
+        LOGFONTA lf = messageFont_;
+        if (!SameFace(font, WindowFont())) {
+            lf.lfHeight = -::MulDiv(font.Size, ScreenPixelsPerInch(), 72);
+            lf.lfWeight = (font.Style & fsBold) ? FW_BOLD : FW_NORMAL;
+            lf.lfItalic = (font.Style & fsItalic) ? TRUE : FALSE;
+            lf.lfUnderline = (font.Style & fsUnderline) ? TRUE : FALSE;
+            lf.lfStrikeOut = (font.Style & fsStrikeOut) ? TRUE : FALSE;
+            lf.lfEscapement = lf.lfOrientation = font.Escapement;
+        }
+        created.reset(::CreateFontIndirectA(&lf));
+    } else {
+        created = CreateFontOf(font, ScreenPixelsPerInch());
+    }
     if (!created) return static_cast<HFONT>(::GetStockObject(DEFAULT_GUI_FONT));
     fonts_.emplace_back(font, std::move(created));
     return fonts_.back().second.get();
@@ -178,6 +195,31 @@ HBRUSH TaskMessageWindow::BrushFor(TColor color)
     if (!created) return static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH));
     brushes_.emplace_back(color, std::move(created));
     return brushes_.back().second.get();
+}
+
+// ---- events
+
+// ---- the progress bar
+
+bool TaskMessageWindow::ProgressRange32()
+{
+    // PBM_SETRANGE32 came with version 4.70; a version that cannot be read counts
+    // as a newer one.
+    static const bool range32 = [] {
+        const std::int32_t version = GetModuleFileVersion("COMCTL32.DLL");
+        if (version == -1) return true;
+        const auto word = static_cast<std::uint32_t>(version);
+        const unsigned major = word >> 16, minor = word & 0xFFFFu;
+        return major > 4 || (major == 4 && minor >= 70);
+    }();
+    return range32;
+}
+
+int TaskMessageWindow::ProgressPosition(const TProgressBar& bar)
+{
+    Child* child = ChildOf(bar);
+    if (child == nullptr || child->window == nullptr) return bar.Position;
+    return static_cast<int>(::SendMessageA(child->window, PBM_GETPOS, 0, 0));
 }
 
 // ---- events
@@ -219,15 +261,20 @@ LRESULT TaskMessageWindow::ControlColor(HDC dc, HWND control)
     return reinterpret_cast<LRESULT>(BrushFor(child->record->Color));
 }
 
-// The focus goes back to the control that had it when the dialog was left.
+// The focus goes back to the control that had it when the dialog was left, or to
+// the window itself when one of its links had it.
 bool TaskMessageWindow::Activate(WPARAM wParam)
 {
     if (LOWORD(wParam) == WA_INACTIVE) {
         const HWND focus = ::GetFocus();
-        if (ChildOf(focus) != nullptr) lastFocus_ = focus;
+        if (ChildOf(focus) != nullptr || focus == Window()) lastFocus_ = focus;
         return false;
     }
     if (HIWORD(wParam) != 0) return false;  // minimised
+    if (lastFocus_ != nullptr && lastFocus_ == Window()) {
+        ::SetFocus(Window());
+        return true;
+    }
     if (lastFocus_ != nullptr && ChildOf(lastFocus_) != nullptr && ::IsWindowVisible(lastFocus_) &&
         ::IsWindowEnabled(lastFocus_)) {
         ::SetFocus(lastFocus_);
@@ -308,6 +355,11 @@ LRESULT TaskMessageWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam)
         return 0;
     case WM_ACTIVATE:
         return Activate(wParam) ? 0 : Default(message, wParam, lParam);
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+        // A focused link shows its rectangle only while the window has the focus.
+        ::InvalidateRect(Window(), nullptr, FALSE);
+        return 0;
     case WM_CLOSE:
         // Never destroyed from here: the modal loop ends the dialog.
         if (form_ != nullptr) form_->Close();
@@ -365,19 +417,23 @@ bool TaskMessageWindow::Preview(TTaskMessageForm& form, const MSG& message)
         shift.Ctrl = ::GetKeyState(VK_CONTROL) < 0;
         shift.Alt = ::GetKeyState(VK_MENU) < 0 || (message.message == WM_SYSKEYDOWN && (message.lParam & (1L << 29)));
         if (form.KeyDown(key, shift)) return true;
+        // A link opens once for a key held down.
+        const bool repeated = (message.lParam & (1L << 30)) != 0;
+        if ((key == VK_RETURN || key == VK_SPACE) && repeated && ::GetFocus() == w) return true;
         if (key == VK_RETURN || key == VK_ESCAPE) return form.DialogKey(key);
+        if (key == VK_SPACE && !shift.Ctrl && !shift.Alt && form.DialogKey(vk::kSpace)) return true;
         if (shift.Ctrl || shift.Alt) return false;
         switch (key) {
         case VK_TAB:
-            MoveFocus(!shift.Shift, true);
+            form.TabKey(!shift.Shift);
             return true;
         case VK_LEFT:
         case VK_UP:
-            MoveFocus(false, false);
+            MoveFocus(false);
             return true;
         case VK_RIGHT:
         case VK_DOWN:
-            MoveFocus(true, false);
+            MoveFocus(true);
             return true;
         default:
             return false;

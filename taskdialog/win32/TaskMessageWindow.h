@@ -74,10 +74,15 @@ public:
     void StartTimer(int intervalMs) override;
     void SetHandCursor(bool hand) override;
     void Beep() override;
-    bool CopyToClipboard(const std::string& text) override;
+    std::string CopyToClipboard(const std::string& text) override;
+    void ShowError(const std::string& message) override;
     bool CanFocus(const TControl& control) override;
     void FocusControl(TControl& control) override;
     const TControl* FocusedControl() override;
+    void FocusForm() override;
+    bool FormFocused() override;
+    bool ProgressRange32() override;
+    int ProgressPosition(const TProgressBar& bar) override;
     void DrawFooterIcon(TCanvas& canvas, int iconId, bool shield, int x, int y) override;
     IButtonPictures& Pictures() override { return pictures_; }
     int ShowModal(TTaskMessageForm& form) override;
@@ -134,7 +139,7 @@ private:
     void FocusFirstTabStop();
     int RunLoop(TTaskMessageForm& form);
     bool Preview(TTaskMessageForm& form, const MSG& message);
-    void MoveFocus(bool forward, bool tabStopsOnly);
+    void MoveFocus(bool forward);
     void EndModal() noexcept;
 
     TFontState FontOf(const TControl& record);
@@ -155,6 +160,10 @@ private:
     std::unique_ptr<GdiCanvas> measureCanvas_;
     bool haveWindowFont_ = false;
     TFontState windowFont_;
+    // The system's message font as it describes it; fonts of the window font's
+    // face keep its character set and quality.
+    bool haveMessageFont_ = false;
+    LOGFONTA messageFont_{};
 
     std::vector<Child> children_;
     UniqueWindow window_;

@@ -174,7 +174,11 @@ void TaskMessageWindow::Update(Child& child)
     case TControlKind::ProgressBar: {
         const auto& bar = static_cast<TProgressBar&>(r);
         if (!child.rangeSet || child.rangeMin != bar.Min || child.rangeMax != bar.Max) {
-            ::SendMessageA(w, PBM_SETRANGE32, static_cast<WPARAM>(bar.Min), static_cast<LPARAM>(bar.Max));
+            // The form has refused what the bar could not take.
+            if (bar.Range32)
+                ::SendMessageA(w, PBM_SETRANGE32, static_cast<WPARAM>(bar.Min), static_cast<LPARAM>(bar.Max));
+            else
+                ::SendMessageA(w, PBM_SETRANGE, 0, MAKELPARAM(bar.Min, bar.Max));
             child.rangeMin = bar.Min;
             child.rangeMax = bar.Max;
             child.rangeSet = true;
@@ -266,6 +270,13 @@ const TControl* TaskMessageWindow::FocusedControl()
     return child != nullptr ? child->record : nullptr;
 }
 
+void TaskMessageWindow::FocusForm()
+{
+    if (window_) ::SetFocus(Window());
+}
+
+bool TaskMessageWindow::FormFocused() { return window_ && ::GetFocus() == Window(); }
+
 void TaskMessageWindow::FocusFirstTabStop()
 {
     for (const auto& c : children_) {
@@ -278,16 +289,11 @@ void TaskMessageWindow::FocusFirstTabStop()
     }
 }
 
-// Tab goes through the tab stops; the arrow keys through every control that can
-// take the focus (not the labels and pictures), both round in creation order.
-void TaskMessageWindow::MoveFocus(bool forward, bool tabStopsOnly)
+// The arrow keys go through every control that can take the focus (not the labels
+// and pictures), round in creation order; Tab is the form's.
+void TaskMessageWindow::MoveFocus(bool forward)
 {
     const HWND focus = ::GetFocus();
-    if (tabStopsOnly) {
-        const HWND next = ::GetNextDlgTabItem(Window(), ChildOf(focus) ? focus : nullptr, forward ? FALSE : TRUE);
-        if (next != nullptr && next != focus) ::SetFocus(next);
-        return;
-    }
     const int n = static_cast<int>(children_.size());
     if (n == 0) return;
     int at = -1;

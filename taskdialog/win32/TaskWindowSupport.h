@@ -34,6 +34,48 @@ inline int ScreenPixelsPerInch()
     return dpi > 0 ? dpi : 96;
 }
 
+// The size in points of a font the system describes: a negative height is the
+// character height, a positive one the cell height, which includes the internal
+// leading.
+inline int PointSizeOf(const LOGFONTA& lf, int pixelsPerInch)
+{
+    int height = lf.lfHeight < 0 ? -lf.lfHeight : lf.lfHeight;
+    if (lf.lfHeight > 0) {
+        WindowDc screen(nullptr);
+        UniqueFont font(::CreateFontIndirectA(&lf));
+        TEXTMETRICA metrics{};
+        if (screen && font) {
+            SelectObjectGuard selected(screen.get(), font.get());
+            if (::GetTextMetricsA(screen.get(), &metrics)) height = metrics.tmHeight - metrics.tmInternalLeading;
+        }
+    }
+    return height == 0 ? TFontState{}.Size : ::MulDiv(height, 72, pixelsPerInch);
+}
+
+inline std::string SystemErrorText(DWORD code)
+{
+    char* buffer = nullptr;
+    const DWORD n = ::FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                         FORMAT_MESSAGE_IGNORE_INSERTS,
+                                     nullptr, code, 0, reinterpret_cast<char*>(&buffer), 0, nullptr);
+    std::string text = n > 0 && buffer != nullptr ? std::string(buffer, n) : std::string();
+    if (buffer != nullptr) ::LocalFree(buffer);
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) text.pop_back();
+    return text.empty() ? "System error " + std::to_string(code) : text;
+}
+
+// The framework's application title: the program's file name without its
+// extension.
+inline std::string ApplicationTitle()
+{
+    char path[MAX_PATH] = {};
+    const DWORD n = ::GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string name(path, n < MAX_PATH ? n : 0);
+    name = name.substr(name.find_last_of("\\/") + 1);
+    const std::size_t dot = name.find_last_of('.');
+    return dot == std::string::npos ? name : name.substr(0, dot);
+}
+
 inline bool SameFace(const TFontState& a, const TFontState& b)
 {
     return a.Name == b.Name && a.Size == b.Size && a.Style == b.Style && a.Escapement == b.Escapement;

@@ -316,6 +316,16 @@ TEST(PreviewTool, TimerTicksMoveTheProgressBar)
     ExpectPng(Shot("progress"));
 }
 
+// A range the progress bar refuses fails Execute: the tool says so on standard
+// error and ends with 1, before any window was shown or pictured.
+TEST(PreviewTool, ARefusedProgressRangeEndsWithoutAWindow)
+{
+    Preview p(OwnGallery("refused-range.ini"), Shot("refused-range"));
+    EXPECT_EQ(p.Finish(), 1);
+    EXPECT_EQ(p.Lines(), std::vector<std::string>{}) << "no event, no result";
+    EXPECT_FALSE(PathIsFile(Shot("refused-range"))) << "a window was painted";
+}
+
 // The rest of the gallery, pictured only: the footer icons and the details in
 // the footer area.
 TEST(PreviewTool, GalleryPictures)

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <map>
 #include <memory>
@@ -38,8 +39,11 @@ public:
     FakePictures pictures;
     bool modern = true;
     bool rtl = false;
-    bool clipboardWorks = true;
+    std::string clipboardError;  // "" copies
+    bool range32 = true;
+    bool formFocused = false;
     int applied = 0, repainted = 0, beeps = 0;
+    std::vector<std::string> errors;
     std::vector<int> timers;
     std::vector<bool> cursors;
     std::vector<std::string> clipboard;
@@ -60,18 +64,29 @@ public:
     void StartTimer(int ms) override { timers.push_back(ms); }
     void SetHandCursor(bool hand) override { cursors.push_back(hand); }
     void Beep() override { ++beeps; }
-    bool CopyToClipboard(const std::string& text) override
+    std::string CopyToClipboard(const std::string& text) override
     {
-        if (clipboardWorks) clipboard.push_back(text);
-        return clipboardWorks;
+        if (clipboardError.empty()) clipboard.push_back(text);
+        return clipboardError;
     }
+    void ShowError(const std::string& message) override { errors.push_back(message); }
     bool CanFocus(const TControl& c) override { return c.Visible && c.Enabled; }
     void FocusControl(TControl& c) override
     {
         focused = &c;
+        formFocused = false;
         focusCalls.push_back(&c);
     }
     const TControl* FocusedControl() override { return focused; }
+    void FocusForm() override
+    {
+        focused = nullptr;
+        formFocused = true;
+    }
+    bool FormFocused() override { return formFocused; }
+    bool ProgressRange32() override { return range32; }
+    // The platform's bar keeps its position within its range.
+    int ProgressPosition(const TProgressBar& bar) override { return std::clamp(bar.Position, bar.Min, bar.Max); }
     void DrawFooterIcon(TCanvas&, int id, bool shield, int x, int y) override
     {
         footerIcons.push_back(std::to_string(id) + (shield ? " shield" : "") + " at " + std::to_string(x) + "," +
@@ -210,13 +225,23 @@ TEST_F(EmulatedDialog, DefaultButtonRules)
 TEST_F(EmulatedDialog, CustomButtonClickRaisesItsIdThenCloses)
 {
     std::vector<int> clicked;
-    dialog.OnDialogButtonClick = [&](TTaskDialogEx&, int id) { clicked.push_back(id); };
+    std::vector<int> resultSeen;  // the modal result while the handler runs
+    dialog.OnDialogButtonClick = [&](TTaskDialogEx&, int id) {
+        clicked.push_back(id);
+        resultSeen.push_back(form->ModalResult);
+    };
     dialog.SetCommonButtons({cbOK});
     dialog.SetCustomButtons({"A", "B"});
     TTaskMessageForm& f = Build();
     f.Click(Named("Button1"));
     EXPECT_EQ(clicked, std::vector<int>{101});
+    EXPECT_EQ(resultSeen, std::vector<int>{101}) << "the result is set before the event, so a handler can undo it";
     EXPECT_EQ(f.ModalResult, 101);
+    // A handler that takes the result back keeps the dialog open.
+    dialog.OnDialogButtonClick = [&](TTaskDialogEx&, int) { form->ModalResult = 0; };
+    f.ModalResult = 0;
+    f.Click(Named("Button0"));
+    EXPECT_EQ(f.ModalResult, 0);
     f.ModalResult = 0;
     f.Click(Named("OK"));  // common buttons raise no event
     EXPECT_EQ(clicked.size(), 1u);
@@ -493,8 +518,12 @@ TEST_F(EmulatedDialog, DialogTextAndClipboardKeys)
         EXPECT_EQ(host.beeps, c.copies ? 1 : 0) << c.key;
         EXPECT_EQ(host.clipboard, c.copies ? std::vector<std::string>{text} : std::vector<std::string>{}) << c.key;
     }
-    host.clipboardWorks = false;
+    // A busy clipboard is reported as the framework reports an error, and the
+    // dialog stays open.
+    host.clipboardError = "Cannot open clipboard";
     EXPECT_FALSE(f.KeyDown(vk::kC, {false, true, false}));
+    EXPECT_EQ(host.errors, std::vector<std::string>{"Cannot open clipboard"});
+    EXPECT_EQ(f.ModalResult, 0);
 
     // Command links are not push buttons.
     dialog.SetOptions({doCommandLinks});
@@ -624,6 +653,146 @@ TEST_F(EmulatedDialog, TimerRaisesProgressOnlyWithABar)
     EXPECT_EQ(progressEvents, 2);
     EXPECT_EQ(g.ProgressBar()->Position, 20);
     EXPECT_EQ(host.applied, applied + 2);
+}
+
+TEST_F(EmulatedDialog, ProgressComesBackFromTheBarAndARangeItRefusesFailsTheShowing)
+{
+    std::vector<int> seen;
+    int next = 0;
+    dialog.OnDialogProgress = [&](TTaskDialogEx&, int& pos, TTaskDialogProgressState&) {
+        seen.push_back(pos);
+        pos = next;
+    };
+    dialog.SetOptions({doProgressBar});
+    dialog.SetProgressBarMin(10);
+    dialog.SetProgressBarMax(50);
+    host.modal = [&](TTaskMessageForm& f) {
+        next = 500;
+        f.Timer();  // the bar shows its Min, not the 0 it was given
+        next = 20;
+        f.Timer();  // the bar kept 500 at its Max
+        f.Timer();
+        return 1;
+    };
+    EXPECT_EQ(ShowTaskMessageForm(dialog, host), 1);
+    EXPECT_EQ(seen, (std::vector<int>{10, 50, 20}));
+
+    // Values the bar cannot take: Execute fails before anything is shown.
+    struct Case {
+        int min, max;
+        bool range32;
+        bool refused;
+    } cases[] = {
+        {50, 10, true, true},     {10, 10, true, false},     {-5, 70000, true, false},
+        {-1, 100, false, true},   {0, 65536, false, true},   {0, 65535, false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.min) + ".." + std::to_string(c.max) + (c.range32 ? " 32-bit" : " 16-bit"));
+        dialog.SetProgressBarMin(c.min);
+        dialog.SetProgressBarMax(c.max);
+        host.range32 = c.range32;
+        bool shown = false;
+        bool created = false;
+        host.modal = [&](TTaskMessageForm&) {
+            shown = true;
+            return 1;
+        };
+        dialog.OnDialogCreated = [&](TTaskDialogEx&) { created = true; };
+        if (c.refused) {
+            EXPECT_THROW(ShowTaskMessageForm(dialog, host), ERangeError);
+        } else {
+            EXPECT_EQ(ShowTaskMessageForm(dialog, host), 1);
+        }
+        EXPECT_EQ(shown, !c.refused);
+        EXPECT_EQ(created, !c.refused);
+        EXPECT_EQ(dialog.MessageForm(), nullptr);
+    }
+
+    // A 16-bit bar refuses a handler's position it cannot show.
+    host.range32 = false;
+    dialog.SetProgressBarMin(0);
+    dialog.SetProgressBarMax(100);
+    TTaskMessageForm& f = Build();
+    next = 70000;
+    EXPECT_THROW(f.Timer(), ERangeError);
+}
+
+// Tab goes round the content's and the expanded text's links, the controls in
+// their order and the footer's links; Enter or Space on a link does what a click
+// does.
+TEST_F(EmulatedDialog, TabReachesEveryLinkAmongTheControls)
+{
+    dialog.SetIcon(tiNotUsed);
+    dialog.SetCommonButtons({cbYes, cbNo});
+    dialog.SetOptions({doHyperlinks, doExpandedDefault});
+    dialog.SetContent("See <A href=\"http://a\">one</A> or <A href=\"http://b\">two</A>\\nand <A>no target</A>");
+    dialog.SetExpandedText("More at <A href=\"http://c\">three</A>");
+    dialog.SetFooter("Help: <A href=\"http://help\">site</A>");
+    dialog.SetVerificationText("Do not ask again");
+    TTaskMessageForm& f = Build();
+    host.focused = &Named("Yes");  // the window focuses the default button first
+
+    auto where = [&] {
+        const std::string link = form->FocusedLink();
+        if (!link.empty()) return link;
+        return host.focused != nullptr ? host.focused->Name : std::string("nothing");
+    };
+    std::vector<std::string> forward, backward;
+    for (int i = 0; i < 8; ++i) {
+        EXPECT_TRUE(f.TabKey(true));
+        forward.push_back(where());
+    }
+    EXPECT_EQ(forward, (std::vector<std::string>{"No", "Verification", "http://help", "http://a", "http://b",
+                                                 "http://c", "Yes", "No"}));
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_TRUE(f.TabKey(false));
+        backward.push_back(where());
+    }
+    EXPECT_EQ(backward, (std::vector<std::string>{"Yes", "http://c", "http://b"}));
+
+    // The focused link, and only it, is drawn with a focus rectangle.
+    TestCanvas painted;
+    f.Paint(painted);
+    ASSERT_EQ(painted.Of(TCanvasCall::kFocus).size(), 1u);
+    EXPECT_GT(painted.Of(TCanvasCall::kFocus)[0].Rect.Left, f.ContentRect().Left + 6 * 7) << "not the first link";
+    EXPECT_EQ(painted.Of(TCanvasCall::kFocus)[0].Rect.Bottom, f.ContentRect().Top + 13);
+
+    // Enter and Space open it, or hand it to the handler; the default button
+    // stays unpressed.
+    EXPECT_TRUE(f.DialogKey(vk::kReturn));
+    std::vector<std::string> handled;
+    dialog.OnDialogHyperlinkClick = [&](TTaskDialogEx&, const std::string& href) { handled.push_back(href); };
+    EXPECT_TRUE(f.DialogKey(vk::kSpace));
+    EXPECT_EQ(platform.links, (std::vector<fake::OpenedLink>{{0, TTaskDialogEx::kLinkProgram, "http://b"}}));
+    EXPECT_EQ(handled, std::vector<std::string>{"http://b"});
+    EXPECT_EQ(f.ModalResult, 0);
+
+    // A window that lost the focus shows no link focus, and Enter presses the
+    // default button again.
+    host.formFocused = false;
+    EXPECT_EQ(f.FocusedLink(), "");
+    TestCanvas inactive;
+    f.Paint(inactive);
+    EXPECT_TRUE(inactive.Of(TCanvasCall::kFocus).empty());
+    EXPECT_FALSE(f.DialogKey(vk::kSpace));
+    EXPECT_TRUE(f.DialogKey(vk::kReturn));
+    EXPECT_EQ(f.ModalResult, 6);
+
+    // Hidden details take their links with them; without the option the content
+    // is plain text, and only the footer, always markup, keeps its link.
+    f.SetExpanded(false);
+    host.focused = &Named("Yes");
+    EXPECT_TRUE(f.TabKey(false));
+    EXPECT_EQ(where(), "http://b");
+    dialog.SetOptions({});
+    TTaskMessageForm& g = Build();
+    host.focused = &Named("No");
+    std::vector<std::string> plain;
+    for (int i = 0; i < 4; ++i) {
+        g.TabKey(true);
+        plain.push_back(where());
+    }
+    EXPECT_EQ(plain, (std::vector<std::string>{"Verification", "http://help", "Yes", "No"}));
 }
 
 TEST_F(EmulatedDialog, LinksUnderTheMouse)

@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <stdexcept>
 #include <string>
@@ -18,6 +19,7 @@
 #include "taskdialog/win32/Win32TaskDialog.h"
 #include "tests/support/win32/Desktop.h"
 #include "tests/support/win32/Files.h"
+#include "winenv/win32/Handle.h"
 
 namespace dupd {
 namespace {
@@ -35,6 +37,33 @@ Seen ById(const std::vector<Seen>& children, int id)
 LONG ButtonType(const Seen& s) { return s.style & BS_TYPEMASK; }
 
 using support::Within;
+
+HWND FocusOf(HWND dialog)
+{
+    GUITHREADINFO gui{sizeof gui};
+    ::GetGUIThreadInfo(::GetWindowThreadProcessId(dialog, nullptr), &gui);
+    return gui.hwndFocus;
+}
+
+// The form's own painting of its client area, without the child windows, as
+// RGB pixels row by row.
+std::vector<COLORREF> PaintedPixels(HWND dialog, int& width, int& height)
+{
+    RECT client{};
+    ::GetClientRect(dialog, &client);
+    width = client.right;
+    height = client.bottom;
+    std::vector<COLORREF> pixels;
+    WindowDc screen(nullptr);
+    UniqueMemoryDc dc(::CreateCompatibleDC(screen.get()));
+    UniqueBitmap bitmap(::CreateCompatibleBitmap(screen.get(), width, height));
+    if (!dc || !bitmap) return pixels;
+    SelectObjectGuard selected(dc.get(), bitmap.get());
+    ::SendMessageA(dialog, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc.get()), PRF_CLIENT);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) pixels.push_back(::GetPixel(dc.get(), x, y));
+    return pixels;
+}
 
 // Pictures for a look by eye, when DUPD_TD_SHOTS names a folder.
 void Capture(HWND dialog, const char* name)
@@ -247,12 +276,22 @@ TEST_F(TaskMessageWindowTest, AltF4IsIgnoredAndEscapePressesTheCancelButton)
                                TTaskDialogOptions{doAllowDialogCancel, doAllowMinimize}}) {
         dlg.SetOptions(options);
         bool sent = false, openAfterAltF4 = false;
+        LONG style = 0, exStyle = 0;
         const int result = ExecuteActing([&](HWND w) {
+            style = ::GetWindowLongA(w, GWL_STYLE);
+            exStyle = ::GetWindowLongA(w, GWL_EXSTYLE);
             sent = support::SendChord(w, {VK_MENU, VK_F4});
             openAfterAltF4 = !Within(500, [&] { return !::IsWindow(w); });
             support::SendChord(w, {VK_ESCAPE});
         });
-        SCOPED_TRACE(options.Contains(doAllowMinimize) ? "with system menu" : "dialog frame");
+        const bool minimizable = options.Contains(doAllowMinimize);
+        SCOPED_TRACE(minimizable ? "with system menu" : "dialog frame");
+        // A single-line border with the minimise box, or a dialog frame without
+        // border icons.
+        EXPECT_EQ((exStyle & WS_EX_DLGMODALFRAME) != 0, !minimizable);
+        EXPECT_EQ((style & WS_MINIMIZEBOX) != 0, minimizable);
+        EXPECT_EQ((style & WS_SYSMENU) != 0, minimizable);
+        EXPECT_FALSE(style & WS_THICKFRAME);
         ASSERT_TRUE(sent) << "the dialog never came to the front";
         EXPECT_TRUE(openAfterAltF4);
         EXPECT_FALSE(leftOpen);
@@ -284,6 +323,96 @@ TEST_F(TaskMessageWindowTest, TabAndArrowKeysMoveTheFocusRoundTheControls)
     // Yes (default, first), No, the check box, and round again; the labels and the
     // picture never take the focus.
     EXPECT_EQ(focused, (std::vector<int>{IDNO, 301, IDYES, 301, IDNO, IDYES, IDNO}));
+}
+
+// A user without a mouse: Tab reaches the links among the controls, the focused
+// one shows a focus rectangle, Enter or Space opens it.
+TEST_F(TaskMessageWindowTest, TabReachesEveryLinkAndEnterOrSpaceOpensIt)
+{
+    dlg.SetOptions({doHyperlinks, doExpandedDefault, doAllowDialogCancel});
+    dlg.SetContent("Get it from <A href=\"http://a.example/\">the site</A> or <A href=\"http://b.example/\">a "
+                   "mirror</A>.");
+    dlg.SetExpandedText("Notes: <A href=\"http://c.example/\">what is new</A>");
+    dlg.SetFooter("Help: <A href=\"http://d.example/\">support</A>");
+    std::vector<std::string> opened;
+    std::atomic<int> openings{0};
+    dlg.OnDialogHyperlinkClick = [&](TTaskDialogEx&, const std::string& href) {
+        opened.push_back(href);
+        ++openings;
+    };
+    std::vector<std::string> focus;  // after each Tab: a control's id, or "link"
+    bool linkDrawsFocus = false;
+    const int result = ExecuteActing([&](HWND w) {
+        int width = 0, height = 0;
+        const std::vector<COLORREF> onButton = PaintedPixels(w, width, height);
+        const std::vector<WORD> opens[] = {{VK_RETURN}, {VK_SPACE}, {VK_RETURN}, {VK_SPACE}};
+        std::size_t link = 0;
+        for (int tab = 0; tab < 6; ++tab) {
+            const HWND before = FocusOf(w);
+            support::SendChord(w, {VK_TAB});
+            // From one link to the next the focus stays on the dialog.
+            Within(500, [&] { return FocusOf(w) != before; });
+            const HWND now = FocusOf(w);
+            focus.push_back(now == w ? "link" : std::to_string(::GetDlgCtrlID(now)));
+            if (now != w || link >= 4) continue;
+            if (link == 0) linkDrawsFocus = PaintedPixels(w, width, height) != onButton;
+            const int had = openings;
+            support::SendChord(w, opens[link++]);
+            Within(1000, [&] { return openings > had; });
+        }
+        support::SendChord(w, {VK_ESCAPE});
+    });
+    EXPECT_FALSE(leftOpen);
+    EXPECT_EQ(result, IDNO) << "Escape, not a link's Enter, ends the dialog";
+    // Yes has the focus first; No, then the footer's link, round to the content's
+    // and the details' links, and Yes again.
+    EXPECT_EQ(focus, (std::vector<std::string>{std::to_string(IDNO), "link", "link", "link", "link",
+                                               std::to_string(IDYES)}));
+    EXPECT_EQ(opened, (std::vector<std::string>{"http://d.example/", "http://a.example/", "http://b.example/",
+                                                "http://c.example/"}));
+    EXPECT_TRUE(linkDrawsFocus) << "the focused link looks no different";
+}
+
+TEST_F(TaskMessageWindowTest, ABusyClipboardIsReportedAndTheDialogStaysOpen)
+{
+    std::string text;
+    bool owner = false, openAfterwards = false;
+    const int result = ExecuteActing([&](HWND w) {
+        // A window of a third thread holds the clipboard, as another program's
+        // might; the thread answers its messages meanwhile.
+        std::atomic<DWORD> holderThread{0};
+        std::atomic<bool> holding{false};
+        std::thread holder([&] {
+            MSG m;
+            ::PeekMessageA(&m, nullptr, 0, 0, PM_NOREMOVE);  // a queue for the quit
+            UniqueWindow window(::CreateWindowExA(0, "Static", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
+                                                  ::GetModuleHandleA(nullptr), nullptr));
+            holding = window && ::OpenClipboard(window.get());
+            holderThread = ::GetCurrentThreadId();
+            while (::GetMessageA(&m, nullptr, 0, 0) > 0) ::DispatchMessageA(&m);
+            if (holding) ::CloseClipboard();
+        });
+        Within(2000, [&] { return holderThread != 0; });
+        HWND box = nullptr;
+        if (holding) {
+            support::SendChord(w, {VK_CONTROL, 'C'});
+            // The framework's way: a message box under the program's name.
+            Within(3000, [&] { return (box = support::FindTitledWindow("dupd_win_tests")) != nullptr; });
+        }
+        ::PostThreadMessageA(holderThread, WM_QUIT, 0, 0);
+        holder.join();
+        if (box == nullptr) return;
+        owner = ::GetWindow(box, GW_OWNER) == w;
+        text = support::TextOf(::GetDlgItem(box, 0xFFFF));
+        ::PostMessageA(box, WM_CLOSE, 0, 0);
+        Within(2000, [&] { return !::IsWindow(box); });
+        openAfterwards = ::IsWindow(w) && ::IsWindowVisible(w);
+        ::PostMessageA(w, WM_CLOSE, 0, 0);
+    });
+    EXPECT_EQ(text, "Cannot open clipboard");
+    EXPECT_TRUE(owner) << "the message box belongs to the dialog";
+    EXPECT_TRUE(openAfterwards);
+    EXPECT_EQ(result, 2);
 }
 
 TEST_F(TaskMessageWindowTest, CtrlCCopiesCaptionInstructionAndButtons)
@@ -335,6 +464,76 @@ TEST_F(TaskMessageWindowTest, AnErrorInAnEventHandlerEndsTheDialogAndReachesTheC
     ASSERT_NE(shown, nullptr);
     EXPECT_FALSE(::IsWindow(shown));
     EXPECT_EQ(dlg.MessageForm(), nullptr);
+}
+
+TEST_F(TaskMessageWindowTest, WindowFontIsTheMessageFontAsTheSystemDescribesIt)
+{
+    NONCLIENTMETRICSA metrics{};
+    metrics.cbSize = 340;
+    ASSERT_TRUE(::SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, 340, &metrics, 0));
+    LOGFONTA window{}, button{};
+    ExecuteActing([&](HWND w) {
+        ::GetObjectA(reinterpret_cast<HFONT>(::SendMessageA(w, WM_GETFONT, 0, 0)), sizeof window, &window);
+        ::GetObjectA(reinterpret_cast<HFONT>(::SendMessageA(::GetDlgItem(w, IDYES), WM_GETFONT, 0, 0)),
+                     sizeof button, &button);
+        ::PostMessageA(w, WM_CLOSE, 0, 0);
+    });
+    const LOGFONTA& message = metrics.lfMessageFont;
+    for (const LOGFONTA* f : {&window, &button}) {
+        EXPECT_STREQ(f->lfFaceName, message.lfFaceName);
+        EXPECT_EQ(f->lfHeight, message.lfHeight);
+        EXPECT_EQ(f->lfCharSet, message.lfCharSet);
+        EXPECT_EQ(f->lfQuality, message.lfQuality);
+        EXPECT_EQ(f->lfWeight, message.lfWeight);
+    }
+}
+
+// The footer icon is drawn through its transparency: on white, with no band
+// behind it, no grey square shows round it.
+TEST_F(TaskMessageWindowTest, FooterIconShowsWhatLiesBehindIt)
+{
+    dlg.SetCommonButtons({});
+    dlg.SetCustomButtons({"Install now"});
+    dlg.SetOptions({doCommandLinks, doAllowDialogCancel});
+    dlg.SetFooter("Signed by the publisher");
+    for (const auto icon : {tfiInformation, tfiShield}) {
+        dlg.SetFooterIcon(icon);
+        int width = 0, height = 0, grey = 0;
+        std::vector<COLORREF> pixels;
+        ExecuteActing([&](HWND w) {
+            pixels = PaintedPixels(w, width, height);
+            ::PostMessageA(w, WM_CLOSE, 0, 0);
+        });
+        // Left of the footer's text, in the lower half: only the icon stands there.
+        for (int y = height / 2; y < height; ++y)
+            for (int x = 0; x < 30 && x < width; ++x)
+                grey += pixels[static_cast<std::size_t>(y * width + x)] == RGB(240, 240, 240);
+        ASSERT_FALSE(pixels.empty());
+        EXPECT_LT(grey, 8) << (icon == tfiShield ? "shield" : "information");
+    }
+}
+
+// The bar keeps its position within its range; the progress event starts from
+// what it shows.
+TEST_F(TaskMessageWindowTest, ProgressStartsFromWhatTheBarShows)
+{
+    dlg.SetOptions({doProgressBar, doAllowDialogCancel});
+    dlg.SetProgressBarMin(10);
+    dlg.SetProgressBarMax(60);
+    std::vector<int> seen;
+    std::atomic<int> events{0};
+    dlg.OnDialogProgress = [&](TTaskDialogEx&, int& pos, TTaskDialogProgressState&) {
+        seen.push_back(pos);
+        pos = 1000;
+        ++events;
+    };
+    ExecuteActing([&](HWND w) {
+        Within(3000, [&] { return events >= 2; });
+        ::PostMessageA(w, WM_CLOSE, 0, 0);
+    });
+    ASSERT_GE(seen.size(), 2u);
+    EXPECT_EQ(seen[0], 10);
+    EXPECT_EQ(seen[1], 60);
 }
 
 TEST_F(TaskMessageWindowTest, TimerTicksWhileShown)

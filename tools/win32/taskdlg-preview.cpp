@@ -4,7 +4,8 @@
 //
 //   taskdlg-preview.exe [--screenshot FILE.png] FILE.ini
 //
-// Exit code: 0 after a dialog was shown, 1 when Execute returned -1 or failed, 2 on bad
+// Exit code: 0 after a dialog was shown, 1 when Execute returned -1 or failed (a
+// progress range the bar refuses fails it before any window shows), 2 on bad
 // arguments, an unreadable file or a fault in it (FILE:LINE: ... on stderr).
 #include <windows.h>
 
@@ -192,7 +193,8 @@ int Preview(int argc, char** argv)
 
 int main(int argc, char** argv)
 {
-    // What a handler of the emulated dialog threw comes back out of Execute.
+    // What a handler of the emulated dialog threw, and the progress bar's range
+    // error, come back out of Execute.
     try {
         return Preview(argc, argv);
     } catch (const std::exception& e) {
