@@ -18,7 +18,7 @@
 #include "dbversion/DbVersion.h"
 #include "dbversion/TextLines.h"
 #include "log/UpdateLog.h"
-#include "winenv/SafeReplace.h"
+#include "install/SafeReplace.h"
 
 namespace dupd {
 namespace {

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "FakePlatform.h"
-#include "winenv/SafeReplace.h"
-#include "winenv/Wininit.h"
+#include "install/SafeReplace.h"
+#include "install/Wininit.h"
 
 namespace dupd {
 namespace {
