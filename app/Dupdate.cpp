@@ -2,7 +2,6 @@
 
 #include "app/StagedFiles.h"
 #include "core/Lookups.h"
-#include "core/Path.h"
 #include "core/UpdateNumber.h"
 #include "install/Recovery.h"
 #include "install/Trust.h"

@@ -1,4 +1,5 @@
-// The hidden updater form: the update run and the operations it is made of. Win32
+// The hidden updater form: the order of the update run's steps, and what each
+// outcome tells the user and the log; the work on files is install/'s. Win32
 // reaches it only through the platform interfaces, so the whole run is tested on the
 // host with doubles; app/win32/dupd.cpp gives it its window and message loop.
 #pragma once
