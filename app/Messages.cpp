@@ -7,19 +7,22 @@ constexpr const char* kErrorSuffix = " - Error";
 constexpr int kBeepHand = 16;
 constexpr int kBeepAsterisk = 64;
 constexpr int kBeepDefault = 0;
+
+// The address as a link that a click opens; it reads as the address itself.
+std::string Link(const char* address) { return std::string("<a href=\"") + address + "\">" + address + "</a>"; }
 }  // namespace
 
 const DialogMessage kPackageCorrupt{
     kIconError, kButtonsClose, kBeepHand, kErrorSuffix, "Database Update is corrupt",
     std::string("Integrity checks show that this Database Update is corrupt. You should download a new update file "
                 "from ") +
-        kProductWebSite};
+        Link(kProductWebSite)};
 
 const DialogMessage kInstallDirUnreadable{
     kIconError, kButtonsClose, kBeepHand, kErrorSuffix, "Unable to locate installation directory",
     std::string("Unable to locate your Quellmark installation directory. You should download and install a new FULL "
                 "copy of Quellmark from ") +
-        kDownloadPage};
+        Link(kDownloadPage)};
 
 const DialogMessage kUpdateTooOld{kIconError, kButtonsClose, kBeepHand, kErrorSuffix, "Update is too old",
                                   "This database update is earlier than the Quellmark Database you already have "

@@ -39,9 +39,11 @@ struct DialogMessage {
     std::string content;
 };
 
-// The package lacks its main file, or is not where it seems.
+// The package lacks its main file, or is not where it seems; names the web site as
+// a link.
 extern const DialogMessage kPackageCorrupt;
-// The product's key or AppPath cannot be read, or AppPath is no installation folder.
+// The product's key or AppPath cannot be read, or AppPath is no installation
+// folder; names the download page as a link.
 extern const DialogMessage kInstallDirUnreadable;
 extern const DialogMessage kUpdateTooOld;
 extern const DialogMessage kConfirmReinstall;

@@ -20,7 +20,8 @@ std::string Trimmed(const std::string& s)
 std::vector<std::string> WithWininitRename(std::vector<std::string> lines, const std::string& target,
                                            const std::string& source)
 {
-    const auto header = std::find_if(lines.begin(), lines.end(), [](const std::string& l) { return UpperAscii(l) == "[RENAME]"; });
+    const auto header =
+        std::find_if(lines.begin(), lines.end(), [](const std::string& l) { return UpperAscii(l) == "[RENAME]"; });
     if (header == lines.end()) {
         lines.push_back("[rename]");
         lines.push_back("nul=" + target);

@@ -7,6 +7,7 @@
 
 #include "FakePlatform.h"
 #include "FakeDialogPlatform.h"
+#include "FakeFormHost.h"
 #include "app/Dupdate.h"
 #include "app/StagedFiles.h"
 #include "core/Lookups.h"
@@ -98,7 +99,8 @@ TEST_F(UpdateRun, PackageWithoutMainFileIsRefusedAndKept)
     EXPECT_EQ(a.title, "Quellmark Database Updater  - Error");
     EXPECT_EQ(a.instruction, "Database Update is corrupt");
     EXPECT_EQ(a.content, "Integrity checks show that this Database Update is corrupt. You should download a new "
-                         "update file from https://www.ostravane.com/quellmark");
+                         "update file from <a href=\"https://www.ostravane.com/quellmark\">"
+                         "https://www.ostravane.com/quellmark</a>");
     EXPECT_EQ(a.footer, "For support contact: support@ostravane.com");
     EXPECT_EQ(a.icon, tiError);
     EXPECT_EQ(a.buttons, TCommonButtons{cbClose});
@@ -107,6 +109,48 @@ TEST_F(UpdateRun, PackageWithoutMainFileIsRefusedAndKept)
     EXPECT_TRUE(Staged("Qlmlist2.dta"));
     EXPECT_TRUE(Staged("Reflist.dta"));
     EXPECT_TRUE(registry.openedForWriting.empty());
+}
+
+// Messages A and B name an address as a link: it reads as the address, and a click
+// opens it, in the emulated window (built from what the run put on the dialog) and
+// in the native dialog.
+TEST_F(UpdateRun, TheAddressesInMessagesAAndBAreLinksThatOpen)
+{
+    for (bool native : {false, true}) {
+        for (const std::string address : {kProductWebSite, kDownloadPage}) {
+            Reset();
+            if (address == kProductWebSite) fs.files.erase(fake::NormalPath(kStaging + "\\Qlm_list.dta"));
+            if (address == kDownloadPage) registry.keys.clear();
+            std::string shown, href;
+            dialogs.decide = [&](const FakeDialogPlatform::Seen&) {
+                fake::FakeFormHost host;
+                TTaskMessageForm f(form->MsgDlg(), host);
+                f.BuildDialog();
+                TestCanvas painted;
+                f.Paint(painted);
+                for (const auto& call : painted.Of(TCanvasCall::kText)) shown += call.Shown;
+                for (int y = 0; y < f.ClientHeight && href.empty(); y += 2)
+                    for (int x = 0; x < f.ClientWidth && href.empty(); x += 3)
+                        if (!(href = f.LinkAt(x, y)).empty()) f.MouseDown(x, y);
+                return 1;
+            };
+            if (native) {
+                dialogs.version = {true, 6, 0, 2};
+                dialogs.controls = 0x00060000;
+                dialogs.nativeScript = [&](TTaskDialogEx& d) {
+                    const std::string link = "<a href=\"" + address + "\">" + address + "</a>";
+                    if (d.Content().find(link) != std::string::npos)
+                        d.HandleNotification(td::kHyperlinkClicked, 1, 0, address);
+                };
+            }
+            Run();
+            if (native) EXPECT_TRUE(dialogs.nativeRuns.at(0).flags & td::kEnableHyperlinks);
+            if (!native) EXPECT_NE(shown.find("from " + address), std::string::npos) << shown;
+            if (!native) EXPECT_EQ(shown.find("href"), std::string::npos) << shown;
+            EXPECT_EQ(dialogs.links, (std::vector<fake::OpenedLink>{{0, TTaskDialogEx::kLinkProgram, address}}))
+                << native << address;
+        }
+    }
 }
 
 TEST_F(UpdateRun, UnreadableProductKeyOrValueThrowsThePackageAway)
@@ -142,7 +186,8 @@ TEST_F(UpdateRun, UnreadableProductKeyOrValueThrowsThePackageAway)
         EXPECT_EQ(dialogs.seen[0].instruction, "Unable to locate installation directory");
         EXPECT_EQ(dialogs.seen[0].content,
                   "Unable to locate your Quellmark installation directory. You should download and install a new "
-                  "FULL copy of Quellmark from https://www.ostravane.com/quellmark/download");
+                  "FULL copy of Quellmark from <a href=\"https://www.ostravane.com/quellmark/download\">"
+                  "https://www.ostravane.com/quellmark/download</a>");
         EXPECT_FALSE(Staged("Qlm_list.dta"));
         EXPECT_FALSE(Staged("Qlmlist7.dta"));
         EXPECT_TRUE(Staged("Qlmlist51.dta"));
