@@ -1,15 +1,18 @@
-// The hidden updater form: the update run and the operations it is made of. Win32
+// The hidden updater form: the order of the update run's steps, and what each
+// outcome tells the user and the log; the work on files is install/'s. Win32
 // reaches it only through the platform interfaces, so the whole run is tested on the
 // host with doubles; app/win32/dupd.cpp gives it its window and message loop.
 #pragma once
 
 #include <cstdint>
-#include <optional>
+#include <memory>
 #include <string>
-#include <vector>
 
+#include "app/Messages.h"
 #include "core/RunState.h"
 #include "dbversion/DbVersion.h"
+#include "install/Placement.h"
+#include "install/RestartQueue.h"
 #include "log/UpdateLog.h"
 #include "taskdialog/TaskDialog.h"
 #include "winenv/OsVersion.h"
@@ -19,19 +22,6 @@ namespace dupd {
 
 inline constexpr const char* kProductKey = "SOFTWARE\\Ostravane\\Quellmark";
 inline constexpr const char* kStagingSubFolder = "\\Ostravane\\Dbinst";
-inline constexpr const char* kProductWebSite = "https://www.ostravane.com/quellmark";
-inline constexpr const char* kDownloadPage = "https://www.ostravane.com/quellmark/download";
-inline constexpr const char* kSupportEmail = "support@ostravane.com";
-inline constexpr const char* kTitlePrefix = "Quellmark Database Updater ";
-
-// Message-box and beep codes the run uses (the values of the system's MB_* flags).
-inline constexpr std::uint32_t kMbOk = 0x00;
-inline constexpr std::uint32_t kMbIconHand = 0x10;
-inline constexpr std::uint32_t kMbIconExclamation = 0x30;
-inline constexpr std::uint32_t kMbIconAsterisk = 0x40;
-
-// "System Error.  Code: N.\r\n<text>", or the generic line when there is no code.
-std::string SystemErrorMessage(std::uint32_t code, const std::string& description);
 
 // The tables that turn ShowDlg's codes into the component's values.
 TTaskDialogIcon IconForCode(int iconCode);
@@ -51,46 +41,22 @@ public:
     void FormActivate();
 
     void UpdateRun();
+    // Places one staged file; tells the user what went wrong and logs a deferral.
     void DoCopy(const std::string& destinationFolder, const std::string& fileName);
-    // Adds the pair that replaces the file by its waiting copy at the next start of a
-    // 9x system; false, with wininit.ini as it was, when that cannot be done.
-    bool WriteWininit(const std::string& destinationFolder, const std::string& fileName);
-    std::string ShortName(const std::string& path);
-    std::string GetWinDir();
     void AbortInstall();
     VersionGateResult BadVersion();
     unsigned ShowDlg(int iconCode, int buttonsCode, int beepCode, const std::string& titleSuffix,
                      const std::string& instruction, const std::string& content, const std::string& expandedText,
                      const std::string& footer);
+    unsigned ShowDlg(const DialogMessage& message);
 
     RunState& State() { return state_; }
     TTaskDialogEx& MsgDlg() { return msgDlg_; }
 
 private:
     void RequestTerminate();
-    void ShowInstallDirNotFound();
-    void ShowUnableToMove(const std::string& destinationFolder, const std::string& fileName);
-    void LogDeferred(const std::string& fileName);
-    void RemoveStaged(const std::string& source);
-
-    // Puts right what a run that was killed or lost its power left half done.
     void RecoverInterruptedRun();
-    // AppPath if it names an existing local folder in full, else "".
-    std::string TrustedAppPath(const RegString& value);
-    bool StagingTrusted();
-    bool StagedFileUsable(const std::string& fileName);
-    enum class Pending { No, Yes, Unknown };
-    Pending EarlierReplacementPending(const std::string& destinationFolder, const std::string& fileName);
-    void ShowSchedulingError(std::uint32_t code);
-    bool StagedFilePending(const std::string& fileName);
-    // Paths compared as the system resolves them: full, case and separators aside.
-    std::string PathKey(const std::string& path);
-    bool PendingReplacement(const std::string& from, const std::string& to);
-    bool ListHas(const std::vector<PendingRename>& list, const std::string& from, const std::string& to);
-    // wininit.ini's lines (none when it does not exist); nullopt when it cannot be
-    // read whole.
-    std::optional<std::vector<std::string>> ReadWininit();
-    bool WininitRenames(const std::vector<std::string>& lines, const std::string& target, const std::string& source);
+    void LogDeferred(const std::string& fileName);
 
     IFileSystem& fs_;
     IRegistry& registry_;
@@ -98,8 +64,10 @@ private:
     RunState state_;
     TUpdateLog log_;
     TTaskDialogEx msgDlg_;
+    std::unique_ptr<IRestartQueue> queue_;  // chosen by FormCreate
+    std::unique_ptr<TPlacement> placement_;
     std::string trustedInstall_;  // the installation folder as read at the start, or ""
-    std::uint32_t scheduleError_ = 0;  // the system error of the last failed scheduling
+    std::string appPath_;         // AppPath as the run read it
     bool ran_ = false;
     bool terminateRequested_ = false;
 };

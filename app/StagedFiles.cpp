@@ -29,4 +29,11 @@ const std::vector<StagedFile>& StagedFileSet()
     return set;
 }
 
+std::vector<std::string> StagedFileNames()
+{
+    std::vector<std::string> names;
+    for (const StagedFile& file : StagedFileSet()) names.push_back(file.name);
+    return names;
+}
+
 }  // namespace dupd

@@ -14,5 +14,7 @@ struct StagedFile {
 
 // Qlm_list.dta, Qlmlist2.dta .. Qlmlist50.dta, Reflist.dta, epack.dta, qmweb.dta.
 const std::vector<StagedFile>& StagedFileSet();
+// The same names alone, in the same order.
+std::vector<std::string> StagedFileNames();
 
 }  // namespace dupd

@@ -2,7 +2,7 @@
 find_package(GTest REQUIRED)
 find_package(Threads REQUIRED)
 
-file(GLOB DUPD_HOST_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/host/*.cpp)
+file(GLOB DUPD_HOST_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/host/*.cpp ${CMAKE_SOURCE_DIR}/tests/host/install/*.cpp)
 add_executable(dupd_host_tests ${DUPD_HOST_TESTS})
 target_link_libraries(dupd_host_tests PRIVATE dupd_portable GTest::gtest GTest::gtest_main GTest::gmock Threads::Threads)
 target_include_directories(dupd_host_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests/host)

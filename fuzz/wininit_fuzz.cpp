@@ -16,7 +16,7 @@
 
 #include "FakePlatform.h"
 #include "dbversion/TextLines.h"
-#include "winenv/Wininit.h"
+#include "install/Wininit.h"
 
 namespace {
 

@@ -3,10 +3,11 @@
 #include <memory>
 
 #include "core/Lookups.h"
+#include "core/Path.h"
 #include "dbversion/TextLines.h"
+#include "install/SafeReplace.h"
+#include "install/Trust.h"
 #include "winenv/OsVersion.h"
-#include "winenv/PathTrust.h"
-#include "winenv/SafeReplace.h"
 
 namespace dupd {
 
@@ -92,8 +93,10 @@ bool TUpdateLog::StartLogFile()
     state_.LogStarted = false;
     // Any program of the user can write the log folder: where it or the log is not
     // what it seems, this run keeps no log and touches nothing there.
-    if (!LogFolderTrusted() || !Untampered(fs_.Facts(state_.LogDir + kTxtName))) return false;
-    logFile_ = CreateAnew(state_.LogDir + kTmpName);
+    if (!LogFolderTrusted(fs_, state_.LogDir, state_.PlatformId) ||
+        !Untampered(fs_.Facts(JoinPath(state_.LogDir, kTxtName))))
+        return false;
+    logFile_ = CreateAnew(JoinPath(state_.LogDir, kTmpName));
     unmerged_ = logFile_ != nullptr;
     state_.LogStarted = logFile_ != nullptr;
     return state_.LogStarted;
@@ -121,8 +124,8 @@ void TUpdateLog::RewriteLog()
 {
     if (!logFile_) return;  // nothing of this run to merge
     const std::unique_ptr<IWriteStream> out = std::move(logFile_);
-    const std::string tmp = state_.LogDir + kTmpName;
-    const std::string txt = state_.LogDir + kTxtName;
+    const std::string tmp = JoinPath(state_.LogDir, kTmpName);
+    const std::string txt = JoinPath(state_.LogDir, kTxtName);
     const FileFacts log = fs_.Facts(txt);
     if (!log.exists) {
         // A plain move, which fails where a log stands after all.
@@ -147,12 +150,12 @@ void TUpdateLog::CheckLogFile()
     // After a failed merge UPDLOG.TMP still holds this run's lines: the cut, which
     // writes its copy under that name, would empty it.
     if (unmerged_) return;
-    const std::string tmp = state_.LogDir + kTmpName;
-    const std::string txt = state_.LogDir + kTxtName;
+    const std::string tmp = JoinPath(state_.LogDir, kTmpName);
+    const std::string txt = JoinPath(state_.LogDir, kTxtName);
     // A read-only log is never cut.
     const FileFacts log = fs_.Facts(txt);
     if (!log.exists || log.readOnly || !Untampered(log) || log.size <= kLogSizeLimit) return;
-    if (!LogFolderTrusted()) return;
+    if (!LogFolderTrusted(fs_, state_.LogDir, state_.PlatformId)) return;
     {
         auto in = fs_.OpenRead(txt);
         if (!in) return;
@@ -162,25 +165,6 @@ void TUpdateLog::CheckLogFile()
         if (!CopyLines(*in, writer, kLogLinesKept) || !writer.Finish()) return;
     }
     ReplaceWhole(fs_, state_.IsNTPlatform, tmp, txt);
-}
-
-bool TUpdateLog::LogFolderTrusted()
-{
-    std::string folder = state_.LogDir;
-    if (!IsDrivePath(folder)) return false;
-    // The documents or temporary folder and the product's two folders below it; on
-    // the 9x family the installation folder alone.
-    const int depth = state_.PlatformId == kPlatformWin9x ? 1 : 3;
-    for (int i = 0; i < depth && !folder.empty(); ++i, folder = ParentFolder(folder))
-        if (!IsRealLocalFolder(fs_, folder)) return false;
-    return true;
-}
-
-bool TUpdateLog::Untampered(const FileFacts& log)
-{
-    // A link would carry the log's lines elsewhere, another name of the same file
-    // would let them be read or replaced there.
-    return !log.exists || (!log.folder && !log.reparsePoint && log.links <= 1);
 }
 
 std::unique_ptr<IWriteStream> TUpdateLog::CreateAnew(const std::string& path)
@@ -200,13 +184,10 @@ std::string GetLogfileDir(IRegistry& registry, IFileSystem& fs, const RunState& 
     if (IsWin9xFamily(state.PlatformId)) return state.InstallDir;
 
     std::string folder = GetSpecialFolder(registry, CSIDL_PERSONAL_ID);
-    if (!folder.empty()) return folder + "\\" + kLogSubFolder;
+    if (!folder.empty()) return JoinPath(folder, kLogSubFolder);
     folder = GetShellFolder(registry, "Personal");
-    if (!folder.empty()) return folder + "\\" + kLogSubFolder;
-
-    std::string temp = GetTempDir(fs);
-    if (!temp.empty() && temp.back() != '\\') temp += '\\';
-    return temp + kLogSubFolder;
+    if (!folder.empty()) return JoinPath(folder, kLogSubFolder);
+    return JoinPath(GetTempDir(fs), kLogSubFolder);
 }
 
 }  // namespace dupd

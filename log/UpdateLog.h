@@ -11,7 +11,6 @@
 namespace dupd {
 
 inline constexpr std::uint64_t kLogSizeLimit = 16384;
-inline constexpr std::uint32_t kPlatformWin9x = 1;  // VER_PLATFORM_WIN32_WINDOWS
 inline constexpr int kLogLinesKept = 101;
 // The longest line that the merge and the cut copy; the rest of a longer line
 // (which this program never writes) is dropped. Keeps both in flat memory.
@@ -33,8 +32,6 @@ public:
     void CheckLogFile();
 
 private:
-    bool LogFolderTrusted();
-    static bool Untampered(const FileFacts& log);
     std::unique_ptr<IWriteStream> CreateAnew(const std::string& path);
 
     IFileSystem& fs_;

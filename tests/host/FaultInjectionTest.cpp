@@ -18,7 +18,7 @@
 #include "dbversion/DbVersion.h"
 #include "dbversion/TextLines.h"
 #include "log/UpdateLog.h"
-#include "winenv/SafeReplace.h"
+#include "install/SafeReplace.h"
 
 namespace dupd {
 namespace {
@@ -210,13 +210,6 @@ World BaseWorld(bool nt, const std::vector<std::string>& names, int extras, std:
     return w;
 }
 
-std::vector<std::string> AllNames()
-{
-    std::vector<std::string> names;
-    for (const StagedFile& f : StagedFileSet()) names.push_back(f.name);
-    return names;
-}
-
 const std::vector<std::string> kSmallPackage = {"Qlm_list.dta", "Qlmlist2.dta", "Qlmlist3.dta", "Reflist.dta",
                                                 "epack.dta"};
 
@@ -276,7 +269,7 @@ struct Representative {
 const std::vector<Representative>& Representatives()
 {
     static const std::vector<Representative> runs = {
-        {"all 53 names, 20 extras, 16 KB log", [] { return BaseWorld(true, AllNames(), 20, 16 * 1024); }},
+        {"all 53 names, 20 extras, 16 KB log", [] { return BaseWorld(true, StagedFileNames(), 20, 16 * 1024); }},
         {"two files in use, NT",
          [] {
              World w = BaseWorld(true, kSmallPackage, 2, 2000);

@@ -7,6 +7,7 @@
 
 #include "FakePlatform.h"
 #include "FakeDialogPlatform.h"
+#include "FakeFormHost.h"
 #include "app/Dupdate.h"
 #include "app/StagedFiles.h"
 #include "core/Lookups.h"
@@ -98,7 +99,8 @@ TEST_F(UpdateRun, PackageWithoutMainFileIsRefusedAndKept)
     EXPECT_EQ(a.title, "Quellmark Database Updater  - Error");
     EXPECT_EQ(a.instruction, "Database Update is corrupt");
     EXPECT_EQ(a.content, "Integrity checks show that this Database Update is corrupt. You should download a new "
-                         "update file from https://www.ostravane.com/quellmark");
+                         "update file from <a href=\"https://www.ostravane.com/quellmark\">"
+                         "https://www.ostravane.com/quellmark</a>");
     EXPECT_EQ(a.footer, "For support contact: support@ostravane.com");
     EXPECT_EQ(a.icon, tiError);
     EXPECT_EQ(a.buttons, TCommonButtons{cbClose});
@@ -107,6 +109,48 @@ TEST_F(UpdateRun, PackageWithoutMainFileIsRefusedAndKept)
     EXPECT_TRUE(Staged("Qlmlist2.dta"));
     EXPECT_TRUE(Staged("Reflist.dta"));
     EXPECT_TRUE(registry.openedForWriting.empty());
+}
+
+// Messages A and B name an address as a link: it reads as the address, and a click
+// opens it, in the emulated window (built from what the run put on the dialog) and
+// in the native dialog.
+TEST_F(UpdateRun, TheAddressesInMessagesAAndBAreLinksThatOpen)
+{
+    for (bool native : {false, true}) {
+        for (const std::string address : {kProductWebSite, kDownloadPage}) {
+            Reset();
+            if (address == kProductWebSite) fs.files.erase(fake::NormalPath(kStaging + "\\Qlm_list.dta"));
+            if (address == kDownloadPage) registry.keys.clear();
+            std::string shown, href;
+            dialogs.decide = [&](const FakeDialogPlatform::Seen&) {
+                fake::FakeFormHost host;
+                TTaskMessageForm f(form->MsgDlg(), host);
+                f.BuildDialog();
+                TestCanvas painted;
+                f.Paint(painted);
+                for (const auto& call : painted.Of(TCanvasCall::kText)) shown += call.Shown;
+                for (int y = 0; y < f.ClientHeight && href.empty(); y += 2)
+                    for (int x = 0; x < f.ClientWidth && href.empty(); x += 3)
+                        if (!(href = f.LinkAt(x, y)).empty()) f.MouseDown(x, y);
+                return 1;
+            };
+            if (native) {
+                dialogs.version = {true, 6, 0, 2};
+                dialogs.controls = 0x00060000;
+                dialogs.nativeScript = [&](TTaskDialogEx& d) {
+                    const std::string link = "<a href=\"" + address + "\">" + address + "</a>";
+                    if (d.Content().find(link) != std::string::npos)
+                        d.HandleNotification(td::kHyperlinkClicked, 1, 0, address);
+                };
+            }
+            Run();
+            if (native) EXPECT_TRUE(dialogs.nativeRuns.at(0).flags & td::kEnableHyperlinks);
+            if (!native) EXPECT_NE(shown.find("from " + address), std::string::npos) << shown;
+            if (!native) EXPECT_EQ(shown.find("href"), std::string::npos) << shown;
+            EXPECT_EQ(dialogs.links, (std::vector<fake::OpenedLink>{{0, TTaskDialogEx::kLinkProgram, address}}))
+                << native << address;
+        }
+    }
 }
 
 TEST_F(UpdateRun, UnreadableProductKeyOrValueThrowsThePackageAway)
@@ -127,6 +171,8 @@ TEST_F(UpdateRun, UnreadableProductKeyOrValueThrowsThePackageAway)
          [](FakeRegistry& r) {
              r.Set(RegRoot::LocalMachine, "SOFTWARE\\Ostravane\\Quellmark", "AppPath", "", RegReadStatus::Failed);
          }},
+        {"AppPath is no existing folder",
+         [](FakeRegistry& r) { r.Set(RegRoot::LocalMachine, "SOFTWARE\\Ostravane\\Quellmark", "AppPath", "C:\\Nowhere"); }},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -140,7 +186,8 @@ TEST_F(UpdateRun, UnreadableProductKeyOrValueThrowsThePackageAway)
         EXPECT_EQ(dialogs.seen[0].instruction, "Unable to locate installation directory");
         EXPECT_EQ(dialogs.seen[0].content,
                   "Unable to locate your Quellmark installation directory. You should download and install a new "
-                  "FULL copy of Quellmark from https://www.ostravane.com/quellmark/download");
+                  "FULL copy of Quellmark from <a href=\"https://www.ostravane.com/quellmark/download\">"
+                  "https://www.ostravane.com/quellmark/download</a>");
         EXPECT_FALSE(Staged("Qlm_list.dta"));
         EXPECT_FALSE(Staged("Qlmlist7.dta"));
         EXPECT_TRUE(Staged("Qlmlist51.dta"));
@@ -300,14 +347,6 @@ TEST_F(UpdateRun, NamesOutsideTheSetStayAndKeepTheStagingFolder)
     EXPECT_TRUE(ui.shown.empty());
 }
 
-TEST_F(UpdateRun, ReadOnlyInstalledFileIsReplacedInPlace)
-{
-    Install("Qlm_list.dta", "old").readOnly = true;
-    Run();
-    EXPECT_EQ(Installed("Qlm_list.dta"), "new Qlm_list.dta");
-    EXPECT_FALSE(fs.IsReadOnly(kAppPath + "\\Qlm_list.dta"));
-}
-
 TEST_F(UpdateRun, WithoutALogFolderTheFilesAreStillInstalled)
 {
     fs.folders.erase(fake::NormalPath(kLogDir));
@@ -375,25 +414,6 @@ TEST_F(UpdateRun, FileInUseIsReplacedAtRestartAndTheOthersNow)
     EXPECT_EQ(Installed("Qlm_list.dta"), "new Qlm_list.dta");
 }
 
-TEST_F(UpdateRun, SecondRunBeforeTheRestartRenewsTheCopyAndKeepsOneEntry)
-{
-    Install("Qlm_list.dta", "old").inUse = true;
-    Run();
-    ASSERT_EQ(fs.pending.size(), 1u);
-
-    ui = FakeUserInterface();
-    fs.AddFile(kStaging + "\\Qlm_list.dta", "newer Qlm_list.dta");
-    Run();
-    EXPECT_EQ(fs.pending.size(), 1u);
-    EXPECT_EQ(Installed("Qlm_list.dta.dupd-new"), "newer Qlm_list.dta");
-    ASSERT_EQ(ui.shown.size(), 1u);
-    EXPECT_EQ(ui.shown[0].instruction, "Reboot Required");
-    EXPECT_EQ(LogLines()[2], Entry("Qlm_list.dta will be installed after a reboot"));
-
-    fs.Restart();
-    EXPECT_EQ(Installed("Qlm_list.dta"), "newer Qlm_list.dta");
-}
-
 // The file in use at the first run and free at the second: placed now, and the
 // first run's entry, whose copy went into place, does nothing at the restart.
 // A declined second run leaves the entry and its copy alone.
@@ -412,20 +432,6 @@ TEST_F(UpdateRun, SecondRunBeforeTheRestartNeverUndoesTheFirst)
         EXPECT_EQ(Installed("Qlm_list.dta"), "new Qlm_list.dta") << declined;
         EXPECT_FALSE(fs.Has(kAppPath + "\\Qlm_list.dta.dupd-new")) << declined;
     }
-}
-
-// The system keeps full paths: an AppPath spelt with dots is the same file.
-TEST_F(UpdateRun, AnEntryIsKnownAgainHoweverThePathWasSpelt)
-{
-    registry.Set(RegRoot::LocalMachine, "SOFTWARE\\Ostravane\\Quellmark", "AppPath",
-                 "C:\\Program Files\\.\\x\\..\\Quellmark");
-    Install("Qlm_list.dta", "old").inUse = true;
-    Run();
-    ASSERT_EQ(fs.pending.size(), 1u);
-    EXPECT_EQ(fs.pending[0].to, kAppPath + "\\Qlm_list.dta");
-    fs.AddFile(kStaging + "\\Qlm_list.dta", "new Qlm_list.dta");
-    Run();
-    EXPECT_EQ(fs.pending.size(), 1u);
 }
 
 // An earlier version replaced a file in use by deleting it and moving the staged
@@ -581,27 +587,6 @@ TEST_F(UpdateRun, RefusesWhatAnotherProgramOfTheUserPlanted)
     }
 }
 
-// AppPath must name an existing local folder in full; anything else is handled like
-// an unreadable value: message B, and the package is thrown away.
-TEST_F(UpdateRun, AnAppPathThatIsNotAnExistingLocalFolderIsUnreadable)
-{
-    for (const std::string& appPath :
-         {std::string("Quellmark"), std::string("\\\\server\\qm"), std::string("C:\\WINDOWS"),
-          std::string("C:\\WINDOWS\\system32"), std::string("C:\\Nowhere"), kAppPath + std::string("\0x", 2)}) {
-        Reset();
-        fs.currentDir = kAppPath;
-        fs.AddFile("C:\\WINDOWS\\extra1.dta", EnCrypt("6930") + "\r\n");
-        fs.AddFolder("C:\\WINDOWS\\system32");
-        registry.Set(RegRoot::LocalMachine, "SOFTWARE\\Ostravane\\Quellmark", "AppPath", appPath);
-        Run();
-        ASSERT_EQ(dialogs.seen.size(), 1u) << appPath;
-        EXPECT_EQ(dialogs.seen[0].instruction, "Unable to locate installation directory") << appPath;
-        EXPECT_FALSE(Staged("Qlm_list.dta")) << appPath;
-        EXPECT_TRUE(fs.Has("C:\\WINDOWS\\extra1.dta")) << appPath;
-        EXPECT_FALSE(fs.Has(kAppPath + "\\UPDLOG.TXT")) << appPath;
-    }
-}
-
 // ---------------------------------------------------------------- the 9x family
 
 TEST_F(UpdateRun, On9xFilesInUseGoToWininitAndTheLogBesideTheDatabase)
@@ -628,50 +613,6 @@ TEST_F(UpdateRun, On9xFilesInUseGoToWininitAndTheLogBesideTheDatabase)
     fs.Restart();
     EXPECT_EQ(Installed("Qlm_list.dta"), "new Qlm_list.dta");
     EXPECT_FALSE(fs.Has(kAppPath + "\\Qlm_list.dta.dupd-new"));
-}
-
-TEST_F(UpdateRun, On9xAWininitThatCannotBeReadIsLeftAlone)
-{
-    Install("Qlm_list.dta", "old").inUse = true;
-    const std::string big = "[rename]\r\n" + std::string(70000 * 4, 'x');
-    fs.AddFile("C:\\WINDOWS\\wininit.ini", big);
-    fs.failReadsOf.insert(fake::NormalPath("C:\\WINDOWS\\wininit.ini"));
-    Run(1);
-    EXPECT_EQ(fs.Content("C:\\WINDOWS\\wininit.ini"), big);
-    // Told as on the NT platform, then the restart notice all the same.
-    ASSERT_EQ(ui.shown.size(), 2u);
-    EXPECT_EQ(ui.shown[0].kind, "box");
-    EXPECT_EQ(ui.events[0], "box dupd");
-    EXPECT_EQ(ui.events[1], "beep 16");
-    EXPECT_EQ(ui.shown[1].instruction, "Reboot Required");
-    EXPECT_FALSE(fs.Has(kAppPath + "\\Qlm_list.dta.dupd-new"));
-}
-
-// A 0x1A byte ends the text for the line reader: a rewrite would drop every line of
-// other programs after it, so such a file counts as unreadable.
-TEST_F(UpdateRun, On9xAWininitWithAnEndOfTextByteInsideIsLeftAlone)
-{
-    Install("Qlm_list.dta", "old").inUse = true;
-    const std::string text = "[rename]\r\nnul=C:\\A.TMP\r\n\x1A\r\nnul=C:\\B.TMP\r\n";
-    fs.AddFile("C:\\WINDOWS\\wininit.ini", text);
-    Run(1);
-    EXPECT_EQ(fs.Content("C:\\WINDOWS\\wininit.ini"), text);
-    ASSERT_EQ(ui.shown.size(), 2u);
-    EXPECT_EQ(ui.shown[0].text, "System Error.  Code: 13.\r\nError 13.");
-    EXPECT_EQ(LogLines(kAppPath + "\\")[2], Entry("Qlm_list.dta will be installed after a reboot"));
-}
-
-TEST_F(UpdateRun, On9xAWininitOfManyLinesKeepsEveryLine)
-{
-    Install("Qlm_list.dta", "old").inUse = true;
-    std::string text;
-    for (int i = 0; i < 70000; ++i) text += "k" + std::to_string(i) + "=v\r\n";
-    fs.AddFile("C:\\WINDOWS\\wininit.ini", text);
-    Run(1);
-    const auto lines = SplitTextLines(fs.Content("C:\\WINDOWS\\wininit.ini"));
-    ASSERT_EQ(lines.size(), 70003u);
-    EXPECT_EQ(lines[69999], "k69999=v");
-    EXPECT_EQ(lines[70000], "[rename]");
 }
 
 // ---------------------------------------------------------------- the form and ShowDlg

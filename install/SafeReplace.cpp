@@ -1,26 +1,15 @@
-#include "winenv/SafeReplace.h"
+#include "install/SafeReplace.h"
 
 #include <algorithm>
-#include <cctype>
 #include <vector>
+
+#include "core/Path.h"
 
 namespace dupd {
 
 namespace {
 
 constexpr std::size_t kCopyChunk = 64 * 1024;
-
-std::string Lower(std::string s)
-{
-    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return s;
-}
-
-std::string Join(const std::string& folder, const std::string& name)
-{
-    if (folder.empty() || folder.back() == '\\') return folder + name;
-    return folder + "\\" + name;
-}
 
 // A stale file of the program's own that is in the way of a new one.
 void Clear(IFileSystem& fs, const std::string& path)
@@ -123,28 +112,26 @@ void RecoverLeftovers(IFileSystem& fs, const std::string& folder, const std::vec
     if (!found) return;
 
     std::vector<std::string> wanted;
-    for (const auto& t : targets) wanted.push_back(Lower(t));
+    for (const auto& t : targets) wanted.push_back(UpperAscii(t));
 
     // Each target's leftovers in the order of the rules: an old copy first, so that a
     // target restored from it is not replaced by a stale new one.
     for (const char* suffix : {kOldSuffix, kPartSuffix, kNewSuffix}) {
-        const std::string lowSuffix = suffix;
+        const std::string ending = suffix;
         for (const std::string& name : *found) {
-            const std::string low = Lower(name);
-            if (low.size() <= lowSuffix.size() || low.compare(low.size() - lowSuffix.size(), lowSuffix.size(), lowSuffix))
-                continue;
-            const std::string base = name.substr(0, name.size() - lowSuffix.size());
-            const auto known = std::find(wanted.begin(), wanted.end(), Lower(base));
+            if (name.size() <= ending.size() || !EndsWithAscii(name, ending)) continue;
+            const std::string base = name.substr(0, name.size() - ending.size());
+            const auto known = std::find(wanted.begin(), wanted.end(), UpperAscii(base));
             if (known == wanted.end()) continue;
 
-            const std::string leftover = Join(folder, name);
-            const std::string target = Join(folder, targets[static_cast<std::size_t>(known - wanted.begin())]);
+            const std::string leftover = JoinPath(folder, name);
+            const std::string target = JoinPath(folder, targets[static_cast<std::size_t>(known - wanted.begin())]);
             // Not the program's if it is a link: deleting or renaming it could reach
             // what it leads to.
             if (fs.Facts(leftover).reparsePoint) continue;
-            if (lowSuffix == kPartSuffix) {
+            if (ending == kPartSuffix) {
                 Clear(fs, leftover);
-            } else if (lowSuffix == kNewSuffix) {
+            } else if (ending == kNewSuffix) {
                 if (pendingSource && pendingSource(leftover, target)) continue;
                 if (fs.FileExists(target))
                     Clear(fs, leftover);

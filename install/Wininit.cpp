@@ -1,17 +1,12 @@
-#include "winenv/Wininit.h"
+#include "install/Wininit.h"
 
 #include <algorithm>
-#include <cctype>
+
+#include "core/Path.h"
 
 namespace dupd {
 
 namespace {
-
-std::string Upper(std::string s)
-{
-    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return s;
-}
 
 std::string Trimmed(const std::string& s)
 {
@@ -25,7 +20,8 @@ std::string Trimmed(const std::string& s)
 std::vector<std::string> WithWininitRename(std::vector<std::string> lines, const std::string& target,
                                            const std::string& source)
 {
-    const auto header = std::find_if(lines.begin(), lines.end(), [](const std::string& l) { return Upper(l) == "[RENAME]"; });
+    const auto header =
+        std::find_if(lines.begin(), lines.end(), [](const std::string& l) { return UpperAscii(l) == "[RENAME]"; });
     if (header == lines.end()) {
         lines.push_back("[rename]");
         lines.push_back("nul=" + target);
@@ -39,10 +35,10 @@ std::vector<std::string> WithWininitRename(std::vector<std::string> lines, const
 
 bool HasWininitRename(const std::vector<std::string>& lines, const std::string& target, const std::string& source)
 {
-    const std::string wanted = Upper(target + "=" + source);
+    const std::string wanted = UpperAscii(target + "=" + source);
     bool inRename = false;
     for (const auto& line : lines) {
-        const std::string t = Upper(Trimmed(line));
+        const std::string t = UpperAscii(Trimmed(line));
         if (!t.empty() && t.front() == '[') {
             inRename = t == "[RENAME]";
             continue;
