@@ -92,7 +92,7 @@ void TMainForm::UpdateRun()
     state_.StagingDir = staging + kStagingSubFolder;
 
     if (!StagingTrusted(fs_, state_.StagingDir, trustedInstall_) ||
-        !StagedFileUsable(fs_, state_.StagingDir, "Qlm_list.dta")) {
+        !StagedFileUsable(fs_, state_.StagingDir, "Qlm_list.dta") || !PackageVouchedFor()) {
         ShowDlg(kPackageCorrupt);
         RequestTerminate();
         return;
@@ -150,6 +150,8 @@ void TMainForm::UpdateRun()
     for (const StagedFile& file : StagedFileSet()) {
         // A staged name that is a link or a folder counts as absent.
         if (!StagedFileUsable(fs_, state_.StagingDir, file.name)) continue;
+        // One staged after the package was checked is no part of it.
+        if (manifestCarried_ && !Expected(file.name)) continue;
         log_.WriteToLog(file.logLine);
         DoCopy(appPath_, file.name);
     }
@@ -171,9 +173,30 @@ void TMainForm::UpdateRun()
     RequestTerminate();
 }
 
+void TMainForm::SetPackageManifest(const std::optional<std::string>& text)
+{
+    manifestCarried_ = text.has_value();
+    manifest_ = text ? ParseManifest(*text, StagedFileNames()) : std::nullopt;
+}
+
+bool TMainForm::PackageVouchedFor()
+{
+    if (!manifestCarried_) return true;
+    return manifest_ && PackageMatchesManifest(fs_, state_.StagingDir, *manifest_, StagedFileNames());
+}
+
+const ManifestEntry* TMainForm::Expected(const std::string& fileName) const
+{
+    if (!manifest_) return nullptr;
+    for (const ManifestEntry& entry : *manifest_) {
+        if (entry.name == fileName) return &entry;
+    }
+    return nullptr;
+}
+
 void TMainForm::DoCopy(const std::string& destinationFolder, const std::string& fileName)
 {
-    const PlaceOutcome outcome = placement_->Place(destinationFolder, state_.StagingDir, fileName);
+    const PlaceOutcome outcome = placement_->Place(destinationFolder, state_.StagingDir, fileName, Expected(fileName));
     switch (outcome.kind) {
     case PlaceOutcome::Placed:
         return;

@@ -6,11 +6,13 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "app/Messages.h"
 #include "core/RunState.h"
 #include "dbversion/DbVersion.h"
+#include "install/PackageManifest.h"
 #include "install/Placement.h"
 #include "install/RestartQueue.h"
 #include "log/UpdateLog.h"
@@ -50,6 +52,11 @@ public:
                      const std::string& footer);
     unsigned ShowDlg(const DialogMessage& message);
 
+    // The text of the package manifest this program carries (its resource), or
+    // nullopt for a development build, which checks no digest. A text that cannot
+    // be read as a manifest vouches for no package.
+    void SetPackageManifest(const std::optional<std::string>& text);
+
     RunState& State() { return state_; }
     TTaskDialogEx& MsgDlg() { return msgDlg_; }
 
@@ -57,6 +64,8 @@ private:
     void RequestTerminate();
     void RecoverInterruptedRun();
     void LogDeferred(const std::string& fileName);
+    bool PackageVouchedFor();
+    const ManifestEntry* Expected(const std::string& fileName) const;
 
     IFileSystem& fs_;
     IRegistry& registry_;
@@ -68,6 +77,8 @@ private:
     std::unique_ptr<TPlacement> placement_;
     std::string trustedInstall_;  // the installation folder as read at the start, or ""
     std::string appPath_;         // AppPath as the run read it
+    bool manifestCarried_ = false;
+    std::optional<PackageManifest> manifest_;  // nullopt while carried: a broken one
     bool ran_ = false;
     bool terminateRequested_ = false;
 };

@@ -68,6 +68,10 @@ foreach(src ${DUPD_WIN_TOOLS})
     target_sources(${name} PRIVATE ${rc})
   endif()
 endforeach()
+# The end-to-end tests stamp a release with the tool, as a release is made.
+if(TARGET dupd_e2e)
+  add_dependencies(dupd_e2e dupd-stamp)
+endif()
 # The floor of the update benchmark starts as the updater does: a GUI program.
 if(TARGET gui_floor)
   set_target_properties(gui_floor PROPERTIES WIN32_EXECUTABLE ON)

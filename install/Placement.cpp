@@ -16,7 +16,7 @@ PlaceOutcome Just(PlaceOutcome::Kind kind)
 }  // namespace
 
 PlaceOutcome TPlacement::Place(const std::string& destinationFolder, const std::string& stagingFolder,
-                               const std::string& fileName)
+                               const std::string& fileName, const ManifestEntry* expected)
 {
     const std::string target = JoinPath(destinationFolder, fileName);
     const std::string source = JoinPath(stagingFolder, fileName);
@@ -40,7 +40,10 @@ PlaceOutcome TPlacement::Place(const std::string& destinationFolder, const std::
     // The whole new file is copied beside the target before anything is removed, so
     // a full disk leaves the installation as it was. A copy, unlike a moved file,
     // takes the installation folder's access rights.
-    if (!CopyWhole(fs_, source, part)) return Just(PlaceOutcome::NotMoved);
+    // Only a copy in the installation folder, which no other program of the user
+    // can change, is checked and renamed on: a staged file swapped after the check
+    // gives a copy that is not whole.
+    if (!CopyWhole(fs_, source, part, expected)) return Just(PlaceOutcome::NotMoved);
     // On NT this also replaces, in one step, a copy that waits for the restart, so
     // that its pending entry now brings in this one.
     if (!RenameOver(fs_, nt_, part, copy)) {

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "install/PackageManifest.h"
 #include "install/RestartQueue.h"
 #include "winenv/Platform.h"
 
@@ -29,9 +30,11 @@ public:
 
     // Places `fileName` from `stagingFolder` in `destinationFolder`: a whole copy is
     // made beside the target first, then put in its place in one step, or, where the
-    // target is in use, left waiting for the restart.
+    // target is in use, left waiting for the restart. With `expected` (a program
+    // that carries its package's manifest) a copy whose bytes differ from it is not
+    // moved.
     PlaceOutcome Place(const std::string& destinationFolder, const std::string& stagingFolder,
-                       const std::string& fileName);
+                       const std::string& fileName, const ManifestEntry* expected = nullptr);
 
     // Throws the package away: the staged `names` and then the folder, once empty.
     // Nothing where the staging folder is not what it seems (looked at again right

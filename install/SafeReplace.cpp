@@ -20,12 +20,13 @@ void Clear(IFileSystem& fs, const std::string& path)
 
 }  // namespace
 
-bool CopyWhole(IFileSystem& fs, const std::string& from, const std::string& to)
+bool CopyWhole(IFileSystem& fs, const std::string& from, const std::string& to, const ManifestEntry* expected)
 {
     bool whole = false;
     {
+        const auto digest = expected ? fs.NewSha256() : nullptr;
         auto in = fs.OpenRead(from);
-        auto out = in ? fs.OpenWrite(to, OpenMode::CreateTruncate) : nullptr;
+        auto out = in && (digest || !expected) ? fs.OpenWrite(to, OpenMode::CreateTruncate) : nullptr;
         // A stale copy of the program's own that will not be written over (read-only).
         if (in && !out) {
             Clear(fs, to);
@@ -46,11 +47,13 @@ bool CopyWhole(IFileSystem& fs, const std::string& from, const std::string& to)
                     ok = false;
                     break;
                 }
+                if (digest) digest->Update(buffer.data(), got);
                 copied += got;
             }
             // A read that stopped short of the size is no end of the file.
             const auto size = in->Size();
             whole = ok && size && copied == *size;
+            if (whole && expected) whole = copied == expected->size && digest->Final() == expected->sha256;
             whole = out->Close() && whole;
         }
     }

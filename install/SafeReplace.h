@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "install/PackageManifest.h"
 #include "winenv/Platform.h"
 
 namespace dupd {
@@ -22,8 +23,11 @@ inline constexpr const char* kNewSuffix = ".dupd-new";
 inline constexpr const char* kOldSuffix = ".dupd-old";
 
 // Copies `from` to the new file `to`, flushed and closed; false, with nothing left
-// under `to`, when the copy is not whole.
-bool CopyWhole(IFileSystem& fs, const std::string& from, const std::string& to);
+// under `to`, when the copy is not whole. With `expected`, also false unless the
+// bytes written had its size and SHA-256: they are hashed as they are copied, so
+// what the copy holds is what was checked, whatever changes `from` meanwhile.
+bool CopyWhole(IFileSystem& fs, const std::string& from, const std::string& to,
+               const ManifestEntry* expected = nullptr);
 
 // Writes `text` to the new file `to`, flushed and closed; false, with nothing left
 // under `to`, when it did not all reach the file.

@@ -9,6 +9,7 @@
 
 #include "app/Dupdate.h"
 #include "app/win32/Win32UserInterface.h"
+#include "install/win32/ManifestResource.h"
 #include "taskdialog/TaskDialogPlatform.h"
 #include "taskdialog/win32/FormWindow.h"
 #include "winenv/win32/Handle.h"
@@ -149,6 +150,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
         program->clock = std::make_unique<dupd::Win32Clock>();
         program->form = std::make_unique<dupd::TMainForm>(program->fs, program->registry, *program->ui,
                                                           *program->clock, *program->dialogs);
+        // A release carries its package's manifest; a development build none.
+        program->form->SetPackageManifest(dupd::ReadManifestResource(instance));
 
         // Centred on the screen at its designed size, borderless, owned by the
         // application window as every form is.

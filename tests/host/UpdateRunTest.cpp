@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <functional>
+#include <optional>
 
 #include "FakePlatform.h"
 #include "FakeDialogPlatform.h"
@@ -13,6 +15,7 @@
 #include "core/Lookups.h"
 #include "dbversion/DbVersion.h"
 #include "dbversion/TextLines.h"
+#include "install/PackageManifest.h"
 #include "taskdialog/TaskDialogPlatform.h"
 
 namespace dupd {
@@ -38,6 +41,7 @@ protected:
     fake::FakeClock clock;
     FakeDialogPlatform dialogs;
     std::unique_ptr<TMainForm> form;
+    std::optional<std::string> manifest;  // the program's, as stamped; none by default
 
     void SetUp() override
     {
@@ -59,6 +63,7 @@ protected:
         registry = FakeRegistry();
         ui = FakeUserInterface();
         dialogs = FakeDialogPlatform();
+        manifest.reset();
         SetUp();
     }
 
@@ -73,6 +78,7 @@ protected:
     void Run(std::uint32_t platformId = 2)
     {
         form = std::make_unique<TMainForm>(fs, registry, ui, clock, dialogs);
+        form->SetPackageManifest(manifest);
         form->FormCreate({true, platformId == 2 ? 6u : 4u, 1, platformId});
         form->FormActivate();
     }
@@ -333,6 +339,58 @@ TEST_F(UpdateRun, InstallsTheSetInItsOrderAndLogsEachFile)
                               "[earlier] run",
                           }));
     EXPECT_FALSE(fs.Has(kLogDir + "UPDLOG.TMP"));
+}
+
+// A program stamped with its package installs that package and nothing else:
+// anything else gets message A before the version gate, with nothing placed,
+// nothing deleted and no log. A development build (no manifest) checks nothing.
+TEST_F(UpdateRun, AStampedProgramInstallsOnlyThePackageItCarries)
+{
+    const struct {
+        const char* what;
+        std::function<void()> change;  // after stamping
+        bool installs;
+    } cases[] = {
+        {"as stamped", [] {}, true},
+        {"one byte off", [this] { fs.AddFile(kStaging + "\\Qlmlist2.dta", "new Qlmlist2.dtb"); }, false},
+        {"cut short", [this] { fs.AddFile(kStaging + "\\Qlmlist2.dta", "new Qlm"); }, false},
+        {"listed file missing", [this] { fs.files.erase(fake::NormalPath(kStaging + "\\Qlmlist2.dta")); },
+         false},
+        {"unlisted Reflist.dta planted",
+         [this] { fs.AddFile(kStaging + "\\Reflist.dta", EnCrypt("Q::2147483647||") + "\r\n"); }, false},
+        {"the program's manifest unreadable", [this] { manifest = "Qlm_list.dta x\r\n"; }, false},
+        {"no manifest, anything goes",
+         [this] {
+             manifest.reset();
+             fs.AddFile(kStaging + "\\Qlmlist2.dta", "new Qlmlist2.dtb");
+         },
+         true},
+    };
+    for (const auto& c : cases) {
+        Reset();
+        Stage("Qlmlist2.dta");
+        Install("extra2.dta", EnCrypt("6935") + "\r\n");
+        manifest = FormatManifest(*DescribePackage(fs, kStaging, StagedFileNames()));
+        c.change();
+        const std::string stagedList = fs.Content(kStaging + "\\Qlm_list.dta");
+        Run();
+
+        if (c.installs) {
+            EXPECT_TRUE(dialogs.seen.empty()) << c.what;
+            EXPECT_EQ(Installed("Qlm_list.dta"), stagedList) << c.what;
+            EXPECT_FALSE(fs.Has(kAppPath + "\\extra2.dta")) << c.what;
+            EXPECT_FALSE(LogLines().empty()) << c.what;
+            continue;
+        }
+        ASSERT_EQ(dialogs.seen.size(), 1u) << c.what;
+        EXPECT_EQ(dialogs.seen[0].instruction, "Database Update is corrupt") << c.what;
+        EXPECT_FALSE(fs.Has(kAppPath + "\\Qlm_list.dta")) << c.what;
+        EXPECT_EQ(Installed("reflist.dta"), EnCrypt("Q::6934||Quellmark reference list") + "\r\n") << c.what;
+        EXPECT_TRUE(fs.Has(kAppPath + "\\extra2.dta")) << c.what;
+        EXPECT_TRUE(Staged("Qlm_list.dta")) << c.what;
+        EXPECT_TRUE(LogLines().empty()) << c.what;
+        EXPECT_TRUE(registry.openedForWriting.empty()) << c.what;
+    }
 }
 
 TEST_F(UpdateRun, NamesOutsideTheSetStayAndKeepTheStagingFolder)

@@ -5,6 +5,7 @@
 
 #include "FakePlatform.h"
 #include "dbversion/TextLines.h"
+#include "install/PackageManifest.h"
 #include "install/Placement.h"
 #include "install/Recovery.h"
 #include "install/RestartQueue.h"
@@ -159,6 +160,37 @@ TEST(Placement, On9xAWininitThatCannotBeReadWholeIsLeftAlone)
         EXPECT_EQ(outcome.errorText, "Error 13.") << failedRead;
         EXPECT_EQ(fs.Content(kWininit), text) << failedRead;
         EXPECT_FALSE(fs.Has(kCopy)) << failedRead;
+    }
+}
+
+// A stamped program checks the package, then copies each file: a staged file
+// swapped in between gives a copy that is not the checked bytes, which is never
+// renamed on, now or at the restart. The checked bytes still go through.
+TEST(Placement, ACopyThatIsNotTheCheckedBytesIsNeverMovedOn)
+{
+    for (const bool nt : {true, false}) {
+        for (const bool inUse : {false, true}) {
+            auto fs = Machine("checked");
+            const ManifestEntry checked = *DescribeFile(fs, kStaging + "\\Qlm_list.dta", "Qlm_list.dta");
+            fs.AddFile(kTarget, "old").inUse = inUse;
+            fs.AddFile(kStaging + "\\Qlm_list.dta", "swapped");
+            const auto queue = MakeRestartQueue(fs, nt);
+            TPlacement placement(fs, *queue, nt);
+            const std::string what = std::string(nt ? "NT" : "9x") + (inUse ? ", in use" : "");
+
+            EXPECT_EQ(placement.Place(kAppPath, kStaging, "Qlm_list.dta", &checked).kind, PlaceOutcome::NotMoved)
+                << what;
+            EXPECT_EQ(fs.Content(kTarget), "old") << what;
+            EXPECT_FALSE(fs.Has(kCopy) || fs.Has(kTarget + ".dupd-part")) << what;
+            EXPECT_TRUE(fs.pending.empty() && !fs.Has(kWininit)) << what;
+            EXPECT_TRUE(fs.Has(kStaging + "\\Qlm_list.dta")) << what;
+
+            fs.AddFile(kStaging + "\\Qlm_list.dta", "checked");
+            EXPECT_EQ(placement.Place(kAppPath, kStaging, "Qlm_list.dta", &checked).kind,
+                      inUse ? PlaceOutcome::Deferred : PlaceOutcome::Placed)
+                << what;
+            EXPECT_EQ(fs.Content(inUse ? kCopy : kTarget), "checked") << what;
+        }
     }
 }
 
