@@ -23,12 +23,21 @@ struct CryptHashTraits {
     static void Close(pointer h) noexcept { ::CryptDestroyHash(h); }
 };
 
+// One provider for the process: acquiring it costs far more than hashing a
+// small database file, and a run hashes each file twice.
+HCRYPTPROV Provider()
+{
+    static const UniqueHandle<CryptProviderTraits> provider = [] {
+        UniqueHandle<CryptProviderTraits> p;
+        if (!::CryptAcquireContextA(&p.out(), nullptr, nullptr, PROV_RSA_AES, CRYPT_VERIFYCONTEXT)) p.reset();
+        return p;
+    }();
+    return provider.get();
+}
+
 class CryptoApiSha256 final : public IDigest {
 public:
-    CryptoApiSha256(UniqueHandle<CryptProviderTraits> provider, UniqueHandle<CryptHashTraits> hash)
-        : provider_(std::move(provider)), hash_(std::move(hash))
-    {
-    }
+    explicit CryptoApiSha256(UniqueHandle<CryptHashTraits> hash) : hash_(std::move(hash)) {}
 
     void Update(const char* data, std::size_t size) override
     {
@@ -52,7 +61,6 @@ public:
     }
 
 private:
-    UniqueHandle<CryptProviderTraits> provider_;  // outlives the hash: declared first
     UniqueHandle<CryptHashTraits> hash_;
     bool failed_ = false;
 };
@@ -61,11 +69,10 @@ private:
 
 std::unique_ptr<IDigest> NewSystemSha256()
 {
-    UniqueHandle<CryptProviderTraits> provider;
-    if (!::CryptAcquireContextA(&provider.out(), nullptr, nullptr, PROV_RSA_AES, CRYPT_VERIFYCONTEXT)) return nullptr;
+    const HCRYPTPROV provider = Provider();
     UniqueHandle<CryptHashTraits> hash;
-    if (!::CryptCreateHash(provider.get(), CALG_SHA_256, 0, 0, &hash.out())) return nullptr;
-    return std::make_unique<CryptoApiSha256>(std::move(provider), std::move(hash));
+    if (!provider || !::CryptCreateHash(provider, CALG_SHA_256, 0, 0, &hash.out())) return nullptr;
+    return std::make_unique<CryptoApiSha256>(std::move(hash));
 }
 
 }  // namespace dupd
