@@ -2,18 +2,6 @@
 
 namespace dupd {
 
-std::string UpperAscii(std::string text)
-{
-    for (char& c : text)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return text;
-}
-
-bool SameTextAscii(const std::string& a, const std::string& b)
-{
-    return a.size() == b.size() && UpperAscii(a) == UpperAscii(b);
-}
-
 std::string JoinPath(const std::string& folder, const std::string& name)
 {
     if (folder.empty() || folder.back() == '\\') return folder + name;

@@ -5,12 +5,9 @@
 
 #include <string>
 
-namespace dupd {
+#include "winenv/Ascii.h"
 
-// Upper case for ASCII letters only: names are compared as the file system
-// compares them, whatever the locale.
-std::string UpperAscii(std::string text);
-bool SameTextAscii(const std::string& a, const std::string& b);
+namespace dupd {
 
 // `folder` and `name` with one backslash between, none added where `folder`
 // already ends with one; `name` alone where there is no folder.

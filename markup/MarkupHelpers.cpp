@@ -6,15 +6,14 @@
 #include <cstdint>
 #include <cstring>
 
+#include "winenv/Ascii.h"
+
 namespace dupd {
 
 namespace {
 
 // Only the ASCII letters change case: every name and attribute the markup knows
 // is ASCII, and high characters must never turn into one of them.
-char UpperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
 bool SameNoCase(char a, char b) { return UpperAscii(a) == UpperAscii(b); }
 
 // 0-based position of `pattern` in `text` from `from`, ignoring case; npos when absent.

@@ -7,16 +7,12 @@
 #include <cstddef>
 #include <string>
 
+#include "winenv/Ascii.h"
+
 namespace dupd {
 namespace markup_engine {
 
-inline char UpperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-inline std::string Upper(const std::string& s)
-{
-    std::string out(s);
-    for (char& c : out) c = UpperAscii(c);
-    return out;
-}
+inline std::string Upper(const std::string& s) { return UpperAscii(s); }
 
 inline bool Contains(const std::string& text, const char* what) { return text.find(what) != std::string::npos; }
 

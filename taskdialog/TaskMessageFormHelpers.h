@@ -4,12 +4,12 @@
 // taskdialog/.
 #pragma once
 
-#include <cctype>
 #include <cstdint>
 #include <string>
 
 #include "markup/Canvas.h"
 #include "taskdialog/TaskMessageForm.h"
+#include "winenv/Ascii.h"
 
 namespace dupd {
 namespace taskform {
@@ -67,7 +67,7 @@ inline char Accelerator(const std::string& caption)
 inline bool IsAccelerator(char c, const std::string& caption)
 {
     const char a = Accelerator(caption);
-    return a != 0 && std::toupper(static_cast<unsigned char>(a)) == std::toupper(static_cast<unsigned char>(c));
+    return a != 0 && UpperAscii(a) == UpperAscii(c);
 }
 
 inline bool Inside(const TRect& r, int x, int y) { return x >= r.Left && x < r.Right && y >= r.Top && y < r.Bottom; }

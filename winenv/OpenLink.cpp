@@ -1,7 +1,8 @@
 #include "winenv/OpenLink.h"
 
 #include <algorithm>
-#include <cctype>
+
+#include "winenv/Ascii.h"
 
 namespace dupd {
 
@@ -9,10 +10,8 @@ namespace {
 
 bool IsWebLink(const std::string& link)
 {
-    std::string scheme = link.substr(0, link.find("://"));
-    std::transform(scheme.begin(), scheme.end(), scheme.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return link.find("://") != std::string::npos && (scheme == "http" || scheme == "https") &&
+    const std::string scheme = UpperAscii(link.substr(0, link.find("://")));
+    return link.find("://") != std::string::npos && (scheme == "HTTP" || scheme == "HTTPS") &&
            link.size() > scheme.size() + 3;
 }
 

@@ -1,7 +1,8 @@
 #include "markup/win32/MarkupPicture.h"
 
+#include "winenv/Ascii.h"
+
 #include <algorithm>
-#include <cctype>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -18,7 +19,7 @@ bool StartsWithUpper(const std::string& text, const char* prefix)
     const std::size_t n = std::strlen(prefix);
     if (text.size() < n) return false;
     for (std::size_t i = 0; i < n; ++i) {
-        if (std::toupper(static_cast<unsigned char>(text[i])) != prefix[i]) return false;
+        if (UpperAscii(text[i]) != prefix[i]) return false;
     }
     return true;
 }
