@@ -30,6 +30,11 @@ struct TRect {
     }
 };
 
+// The system's "any character set" and "default quality", which a font state has
+// unless a system description says otherwise.
+inline constexpr std::uint8_t kDefaultCharset = 1;
+inline constexpr std::uint8_t kDefaultQuality = 0;
+
 enum TFontStyle : std::uint8_t { fsBold = 1, fsItalic = 2, fsUnderline = 4, fsStrikeOut = 8 };
 
 struct TFontState {
@@ -38,12 +43,24 @@ struct TFontState {
     TColor Color = 0xFF000008;  // window text
     std::uint8_t Style = 0;  // TFontStyle bits
     int Escapement = 0;      // tenths of a degree; orientation follows it
-    friend bool operator==(const TFontState& a, const TFontState& b)
-    {
-        return a.Name == b.Name && a.Size == b.Size && a.Color == b.Color && a.Style == b.Style &&
-               a.Escapement == b.Escapement;
-    }
+    // What a system font description adds to face, size and style, carried as it
+    // is to the font a canvas makes: its character set and quality, and its own
+    // height for as long as Size is the size it was described at (a size derived
+    // from a height in pixels, and back, can land a pixel off).
+    std::uint8_t Charset = kDefaultCharset;
+    std::uint8_t Quality = kDefaultQuality;
+    int Height = 0;      // the description's, by the system's sign rule; 0: from Size
+    int HeightSize = 0;  // the Size that Height describes
 };
+
+// Whether two states make the same font, the colour aside.
+inline bool SameFace(const TFontState& a, const TFontState& b)
+{
+    return a.Name == b.Name && a.Size == b.Size && a.Style == b.Style && a.Escapement == b.Escapement &&
+           a.Charset == b.Charset && a.Quality == b.Quality && a.Height == b.Height && a.HeightSize == b.HeightSize;
+}
+
+inline bool operator==(const TFontState& a, const TFontState& b) { return a.Color == b.Color && SameFace(a, b); }
 
 // The system text call's flags the engine uses (same values as the platform's).
 namespace dt {

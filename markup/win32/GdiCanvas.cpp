@@ -18,10 +18,8 @@ COLORREF ColorRefOf(TColor color)
 
 namespace {
 
-bool SameFace(const TFontState& a, const TFontState& b)
-{
-    return a.Name == b.Name && a.Size == b.Size && a.Style == b.Style && a.Escapement == b.Escapement;
-}
+static_assert(kDefaultCharset == DEFAULT_CHARSET && kDefaultQuality == DEFAULT_QUALITY,
+              "a font state without a description makes the fonts it always made");
 
 RECT ToRect(const TRect& r)
 {
@@ -61,17 +59,18 @@ GdiCanvas::~GdiCanvas()
 UniqueFont CreateFontOf(const TFontState& font, int pixelsPerInch)
 {
     LOGFONTA lf{};
-    lf.lfHeight = -::MulDiv(font.Size, pixelsPerInch, 72);
+    const bool described = font.Height != 0 && font.Size == font.HeightSize;
+    lf.lfHeight = described ? font.Height : -::MulDiv(font.Size, pixelsPerInch, 72);
     lf.lfWeight = (font.Style & fsBold) ? FW_BOLD : FW_NORMAL;
     lf.lfItalic = (font.Style & fsItalic) ? TRUE : FALSE;
     lf.lfUnderline = (font.Style & fsUnderline) ? TRUE : FALSE;
     lf.lfStrikeOut = (font.Style & fsStrikeOut) ? TRUE : FALSE;
     lf.lfEscapement = font.Escapement;
     lf.lfOrientation = font.Escapement;
-    lf.lfCharSet = DEFAULT_CHARSET;
+    lf.lfCharSet = font.Charset;
     lf.lfOutPrecision = OUT_DEFAULT_PRECIS;
     lf.lfClipPrecision = CLIP_DEFAULT_PRECIS;
-    lf.lfQuality = DEFAULT_QUALITY;
+    lf.lfQuality = font.Quality;
     lf.lfPitchAndFamily = DEFAULT_PITCH;
     std::strncpy(lf.lfFaceName, font.Name.c_str(), LF_FACESIZE - 1);
     return UniqueFont(::CreateFontIndirectA(&lf));

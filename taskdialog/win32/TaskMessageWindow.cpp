@@ -82,14 +82,7 @@ TFontState TaskMessageWindow::WindowFont()
         const LOGFONTA& lf = metrics.lfMessageFont;
         messageFont_ = lf;
         haveMessageFont_ = true;
-        font.Name = lf.lfFaceName;
-        font.Size = PointSizeOf(lf, ScreenPixelsPerInch());
-        font.Style = 0;
-        if (lf.lfWeight >= FW_BOLD) font.Style |= fsBold;
-        if (lf.lfItalic) font.Style |= fsItalic;
-        if (lf.lfUnderline) font.Style |= fsUnderline;
-        if (lf.lfStrikeOut) font.Style |= fsStrikeOut;
-        font.Color = TFontState{}.Color;  // window text
+        font = FontStateOf(lf, ScreenPixelsPerInch());
     }
     windowFont_ = font;
     haveWindowFont_ = true;

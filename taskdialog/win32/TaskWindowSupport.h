@@ -76,9 +76,23 @@ inline std::string ApplicationTitle()
     return dot == std::string::npos ? name : name.substr(0, dot);
 }
 
-inline bool SameFace(const TFontState& a, const TFontState& b)
+// The font state of a font the system describes: face, size and style, and the
+// rest of the description as it is (character set, quality, its own height).
+inline TFontState FontStateOf(const LOGFONTA& lf, int pixelsPerInch)
 {
-    return a.Name == b.Name && a.Size == b.Size && a.Style == b.Style && a.Escapement == b.Escapement;
+    TFontState font;
+    font.Name = lf.lfFaceName;
+    font.Size = PointSizeOf(lf, pixelsPerInch);
+    font.Style = 0;
+    if (lf.lfWeight >= FW_BOLD) font.Style |= fsBold;
+    if (lf.lfItalic) font.Style |= fsItalic;
+    if (lf.lfUnderline) font.Style |= fsUnderline;
+    if (lf.lfStrikeOut) font.Style |= fsStrikeOut;
+    font.Charset = lf.lfCharSet;
+    font.Quality = lf.lfQuality;
+    font.Height = lf.lfHeight;
+    font.HeightSize = font.Size;
+    return font;
 }
 
 inline std::string TextOf(HWND window)

@@ -15,7 +15,9 @@
 #include <thread>
 #include <vector>
 
+#include "markup/win32/GdiCanvas.h"
 #include "taskdialog/TaskDialog.h"
+#include "taskdialog/win32/TaskWindowSupport.h"
 #include "taskdialog/win32/Win32TaskDialog.h"
 #include "tests/support/win32/Desktop.h"
 #include "tests/support/win32/Files.h"
@@ -485,6 +487,56 @@ TEST_F(TaskMessageWindowTest, WindowFontIsTheMessageFontAsTheSystemDescribesIt)
         EXPECT_EQ(f->lfCharSet, message.lfCharSet);
         EXPECT_EQ(f->lfQuality, message.lfQuality);
         EXPECT_EQ(f->lfWeight, message.lfWeight);
+    }
+}
+
+// The texts the form paints (content, expanded text, footer) are drawn on the
+// canvas in the window's font state: the font the canvas makes of it is the
+// message font as the system describes it, in character set, quality and height,
+// and its bold and link variants keep them. The description is made unlike the
+// defaults, so that a field the canvas dropped would show.
+TEST(TaskMessageWindowFonts, PaintedTextIsInTheMessageFontAsTheSystemDescribesIt)
+{
+    NONCLIENTMETRICSA metrics{};
+    metrics.cbSize = taskwindow::kNonClientMetricsSize;
+    ASSERT_TRUE(::SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, metrics.cbSize, &metrics, 0));
+    LOGFONTA message = metrics.lfMessageFont;
+    message.lfCharSet = ANSI_CHARSET;
+    message.lfQuality = ANTIALIASED_QUALITY;
+    message.lfHeight = -14;  // 10.5 points at 96 pixels an inch: rounded and back, 15
+
+    UniqueMemoryDc dc(::CreateCompatibleDC(nullptr));
+    ASSERT_TRUE(dc);
+    const int ppi = ::GetDeviceCaps(dc.get(), LOGPIXELSY);
+    const TFontState described = taskwindow::FontStateOf(message, ppi);
+    TFontState bold = described;
+    bold.Style = fsBold;
+    TFontState link = described;
+    link.Style = fsUnderline;
+    link.Color = 0x00FF0000;
+    TFontState larger = described;
+    larger.Size += 3;
+    const struct {
+        const char* name;
+        const TFontState& font;
+        LONG height;
+    } rows[] = {{"as described", described, message.lfHeight},
+                {"bold", bold, message.lfHeight},
+                {"link", link, message.lfHeight},
+                {"another size", larger, -::MulDiv(larger.Size, ppi, 72)}};
+    for (const auto calls : {GdiCanvas::Calls::kShortcuts, GdiCanvas::Calls::kPlain}) {
+        GdiCanvas canvas(dc.get(), calls);
+        for (const auto& row : rows) {
+            canvas.SetFont(row.font);
+            TRect r{0, 0, 200, 40};
+            canvas.DrawText("Painted text", r, dt::kSingleLine | dt::kCalcRect);
+            LOGFONTA made{};
+            ASSERT_NE(::GetObjectA(::GetCurrentObject(dc.get(), OBJ_FONT), sizeof made, &made), 0) << row.name;
+            EXPECT_STREQ(made.lfFaceName, message.lfFaceName) << row.name;
+            EXPECT_EQ(made.lfCharSet, message.lfCharSet) << row.name;
+            EXPECT_EQ(made.lfQuality, message.lfQuality) << row.name;
+            EXPECT_EQ(made.lfHeight, row.height) << row.name;
+        }
     }
 }
 
