@@ -2,7 +2,8 @@
 find_package(GTest REQUIRED)
 find_package(Threads REQUIRED)
 
-file(GLOB DUPD_HOST_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/host/*.cpp ${CMAKE_SOURCE_DIR}/tests/host/install/*.cpp)
+# Grouped by the folder whose behaviour they show.
+file(GLOB DUPD_HOST_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/host/*/*.cpp)
 add_executable(dupd_host_tests ${DUPD_HOST_TESTS})
 target_link_libraries(dupd_host_tests PRIVATE dupd_portable GTest::gtest GTest::gtest_main GTest::gmock Threads::Threads)
 target_include_directories(dupd_host_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests/host)

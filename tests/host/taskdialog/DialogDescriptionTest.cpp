@@ -213,7 +213,7 @@ TEST_F(DialogDescriptionTest, AFaultLeavesTheComponentAndTheDescriptionAsTheyWer
 std::string GalleryFile(const std::string& name)
 {
     std::string here = __FILE__;
-    here.erase(here.find("tests/host/DialogDescriptionTest.cpp"));
+    here.erase(here.find("tests/host/taskdialog/DialogDescriptionTest.cpp"));
     std::ifstream in(here + "tools/preview/" + name, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
