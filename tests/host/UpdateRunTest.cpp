@@ -691,3 +691,73 @@ TEST(StagedFileSet, FiftyThreeNamesInInstallOrder)
 
 }  // namespace
 }  // namespace dupd
+
+namespace dupd {
+namespace {
+
+// On the NT platform the adapters hand the run UTF-8 (lone surrogates kept as
+// their own three bytes): the run must carry such names through to the byte, in
+// the files it places and schedules, the log folder, the comparisons with the
+// pending list, and the messages that name a folder.
+TEST(UpdateRunNames, FoldersOutsideTheCodePageKeepTheirNamesThroughTheRun)
+{
+    const struct {
+        const char* name;
+        std::string profile;
+        std::string appPath;
+    } cases[] = {
+        {"cyrillic user", "C:\\Users\\\xd0\x98\xd0\xb2\xd0\xb0\xd0\xbd", "C:\\Program Files\\Quellmark"},
+        {"chinese installation", "C:\\Users\\ann", "D:\\\xe7\x8e\x8b\xe4\xbc\x9f\\Quellmark"},
+        {"lone surrogate in both", "C:\\Users\\a\xed\xa0\x80", "C:\\Q\xed\xa0\x80"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeFileSystem fs;
+        FakeRegistry registry;
+        FakeUserInterface ui;
+        fake::FakeClock clock;
+        FakeDialogPlatform dialogs;
+        const std::string staging = c.profile + "\\AppData\\Roaming\\Ostravane\\Dbinst";
+        const std::string logDir = c.profile + "\\Documents\\Ostravane\\Quellmark Logfiles\\";
+        const auto installed = [&](const std::string& n) { return c.appPath + "\\" + n; };
+        registry.specialFolders[26] = c.profile + "\\AppData\\Roaming";
+        registry.specialFolders[5] = c.profile + "\\Documents";
+        registry.Set(RegRoot::LocalMachine, "SOFTWARE\\Ostravane\\Quellmark", "AppPath", c.appPath);
+        fs.AddFolder(logDir);
+        for (const char* n : {"Qlm_list.dta", "Qlmlist2.dta", "epack.dta"}) fs.AddFile(staging + "\\" + n, n);
+        fs.AddFile(installed("reflist.dta"), EnCrypt("Q::6934||") + "\r\n");
+        fs.AddFile(installed("Qlm_list.dta"), "old").inUse = true;
+        fs.failWritesTo.insert(fake::NormalPath(installed("epack.dta.dupd-part")));
+        const auto run = [&] {
+            TMainForm form(fs, registry, ui, clock, dialogs);
+            form.FormCreate({true, 6, 1, 2});
+            form.FormActivate();
+        };
+
+        run();
+        run();  // the file still in use: its entry is found again, not doubled
+
+        ASSERT_EQ(fs.pending.size(), 1u);
+        EXPECT_EQ(fs.pending[0].from, installed("Qlm_list.dta.dupd-new"));
+        EXPECT_EQ(fs.pending[0].to, installed("Qlm_list.dta"));
+        EXPECT_EQ(fs.Content(installed("Qlmlist2.dta")), "Qlmlist2.dta");
+        ASSERT_FALSE(ui.shown.empty());
+        EXPECT_EQ(ui.shown[0].text, "Unable to move epack.dta from " + staging + " to " + c.appPath +
+                                        ". You should manually move this file to complete the Update installation.");
+        ASSERT_TRUE(fs.Has(logDir + "UPDLOG.TXT"));
+        EXPECT_NE(fs.Content(logDir + "UPDLOG.TXT").find("Qlm_list.dta will be installed after a reboot"),
+                  std::string::npos);
+        fs.Restart();
+        EXPECT_EQ(fs.Content(installed("Qlm_list.dta")), "Qlm_list.dta");
+
+        registry.Set(RegRoot::LocalMachine, "SOFTWARE\\Ostravane\\Quellmark", "AppPath", "");
+        run();
+        EXPECT_EQ(ui.shown.back().kind, "simple");
+        EXPECT_EQ(ui.shown.back().text, "Unable to locate your Quellmark installation directory. You should manually "
+                                        "copy QLM_LIST.DTA, QLMLIST2.DTA and REFLIST.DTA from the " +
+                                            staging + " directory to your Quellmark directory.");
+    }
+}
+
+}  // namespace
+}  // namespace dupd
