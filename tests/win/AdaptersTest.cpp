@@ -634,6 +634,14 @@ TEST_F(FileSystemTest, NamesOutsideTheCodePageAreReachedUnderTheirOwnNames)
     EXPECT_FALSE(fs_.Facts(file).reparsePoint);
     EXPECT_EQ(fs_.FullPath(file), file);
     EXPECT_EQ(fs_.FindFiles(folder, "*.dta"), std::optional<std::vector<std::string>>({name}));
+    {
+        // The temporary folder of a user whose profile is named so.
+        wchar_t saved[MAX_PATH + 1] = {};
+        const DWORD had = ::GetEnvironmentVariableW(L"TMP", saved, MAX_PATH);
+        ASSERT_TRUE(::SetEnvironmentVariableW(L"TMP", Wide(folder).c_str()));
+        EXPECT_EQ(fs_.TempPath(), folder + "\\");
+        ::SetEnvironmentVariableW(L"TMP", had > 0 && had < MAX_PATH ? saved : nullptr);
+    }
     auto out = fs_.OpenWrite(folder + "\\new.dta", OpenMode::CreateNew);
     ASSERT_NE(out, nullptr);
     ASSERT_TRUE(out->Write("new", 3) && out->Close());
