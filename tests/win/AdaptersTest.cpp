@@ -664,20 +664,6 @@ TEST_F(FileSystemTest, NamesOutsideTheCodePageAreReachedUnderTheirOwnNames)
     EXPECT_FALSE(PathIsFile(folder + "\\\xd0\xb4.dta"));
 }
 
-TEST_F(RegistryTest, ValuesOutsideTheCodePageAreReadAsTheyAre)
-{
-    const std::wstring text = L"C:\\Users\\\u0418\u0432\u0430\u043d\\\u738b\u4f1f";
-    ASSERT_EQ(::RegSetValueExW(key_.get(), L"\u0418\u043c\u044f", 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                               static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t))),
-              ERROR_SUCCESS);
-    auto key = registry_.OpenKey(RegRoot::CurrentUser, keyPath_, RegAccess::Read);
-    ASSERT_NE(key, nullptr);
-    const RegString value = key->ReadString("\xd0\x98\xd0\xbc\xd1\x8f");
-    EXPECT_EQ(value.status, RegReadStatus::Ok);
-    EXPECT_EQ(value.text, "C:\\Users\\\xd0\x98\xd0\xb2\xd0\xb0\xd0\xbd\\\xe7\x8e\x8b\xe4\xbc\x9f");
-    EXPECT_FALSE(value.cutAtNul);
-}
-
 // ---------------------------------------------------------------- clock and version
 
 std::string ExpectedStamp(const SYSTEMTIME& st)
