@@ -39,7 +39,7 @@ std::string StripNtPrefix(std::string s)
 }  // namespace
 
 std::vector<PendingRename> ParsePendingRenameList(const unsigned char* data, std::size_t size,
-                                                  const Utf16ToAnsi& toAnsi)
+                                                  const Utf16ToText& toText)
 {
     std::vector<PendingRename> out;
     if (data == nullptr) return out;
@@ -48,9 +48,9 @@ std::vector<PendingRename> ParsePendingRenameList(const unsigned char* data, std
         // The list ends with an empty string; what follows it is padding.
         if (strings[i].empty()) break;
         PendingRename entry;
-        entry.from = StripNtPrefix(toAnsi(strings[i]));
+        entry.from = StripNtPrefix(toText(strings[i]));
         if (entry.from.empty()) continue;
-        std::string to = toAnsi(strings[i + 1]);
+        std::string to = toText(strings[i + 1]);
         // "!" marks MOVEFILE_REPLACE_EXISTING and stands before the prefix.
         while (!to.empty() && (to[0] == '!' || to.compare(0, kNtPrefix.size(), kNtPrefix) == 0)) {
             if (to[0] == '!') {

@@ -12,8 +12,8 @@
 
 namespace dupd {
 
-// The system's UTF-16 to ANSI conversion, which only the adapter can make.
-using Utf16ToAnsi = std::function<std::string(const std::u16string&)>;
+// The system's UTF-16 into the program's text, as the adapter decides it.
+using Utf16ToText = std::function<std::string(const std::u16string&)>;
 
 // The entries of the list, normalised: the "\??\" prefix and a target's leading "!"
 // (which sets replaceExisting) go, an empty target is a deletion. The list ends at
@@ -21,6 +21,6 @@ using Utf16ToAnsi = std::function<std::string(const std::u16string&)>;
 // last byte and a missing last NUL are tolerated, and a pair whose source is nothing
 // but prefixes is skipped.
 std::vector<PendingRename> ParsePendingRenameList(const unsigned char* data, std::size_t size,
-                                                  const Utf16ToAnsi& toAnsi);
+                                                  const Utf16ToText& toText);
 
 }  // namespace dupd

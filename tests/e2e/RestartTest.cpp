@@ -90,6 +90,64 @@ TEST_F(AfterRestart, FileInUseIsReplacedAtTheRestart)
     EXPECT_TRUE(Scheduled(s).empty());
 }
 
+// A user's profile and an installation folder named outside the prefix's ANSI code
+// page (1252): only the UTF-16 calls reach them. Each goes through a whole update:
+// a leftover of an interrupted run put right, files placed, one deferred, an
+// expired extra deleted, the log kept in that user's documents.
+struct NamedPlaces {
+    const char* name;
+    Layout layout;
+};
+const NamedPlaces kNamedPlaces[] = {
+    {"CyrillicUser", {"Иван Петров", "Quellmark"}},
+    {"ChineseInstallation", {"", "王伟 Quellmark"}},
+    {"ChineseUserCyrillicInstallation", {"王伟", "Программы"}},
+};
+
+TEST_F(Restart, NamesOutsideTheCodePageAreReached)
+{
+    for (const NamedPlaces& c : kNamedPlaces) {
+        SCOPED_TRACE(c.name);
+        Scenario s(std::string("Named") + c.name, true, c.layout);
+        InstallProduct(s, {"Qlm_list.dta", "Qlmlist2.dta", "epack.dta"});
+        s.InstallExtra(37, "6930");
+        s.Install("Qlm_list.dta.dupd-part", "half a copy");
+        s.Stage({"Qlm_list.dta", "Qlmlist2.dta", "Reflist.dta", "epack.dta"});
+        RunOutcome run;
+        {
+            HeldFile held(s.Installed("Qlmlist2.dta"));
+            ASSERT_TRUE(held.Held());
+            run = s.Run();
+        }
+
+        EXPECT_RUN_ENDED(run);
+        ASSERT_EQ(run.dialogs.size(), 1u) << Describe(run);
+        EXPECT_EQ(run.dialogs[0].title, kRebootTitle);
+        for (const char* n : {"Qlm_list.dta", "Reflist.dta", "epack.dta"})
+            EXPECT_EQ(ReadFileBytes(s.Installed(n)), StagedContent(n)) << n;
+        EXPECT_FALSE(PathIsFile(s.Installed("extra37.dta")));
+        EXPECT_EQ(s.StagingFiles(), std::vector<std::string>{"qlmlist2.dta"});
+        EXPECT_EQ(Scheduled(s), ExpectedEntry(s, "Qlmlist2.dta"));
+        EXPECT_EQ(s.OwnInstallFiles(), std::vector<std::string>{"qlmlist2.dta.dupd-new"});
+        const auto log = CrLfLines(s.Log().value_or(""));
+        EXPECT_EQ(RunBlock(log, 0),
+                  (std::vector<std::string>{StartLine(), InstallLine("qlm_list.dta"), InstallLine("qlmlist2.dta"),
+                                            DeferredLine("Qlmlist2.dta"), InstallLine("reflist.dta"),
+                                            InstallLine("epack.dta"), ExtraLine(37)}));
+    }
+}
+
+TEST_F(AfterRestart, NamesOutsideTheCodePageAreReached)
+{
+    for (const NamedPlaces& c : kNamedPlaces) {
+        SCOPED_TRACE(c.name);
+        Scenario s(std::string("Named") + c.name, false, c.layout);
+        EXPECT_EQ(ReadFileBytes(s.Installed("Qlmlist2.dta")), StagedContent("Qlmlist2.dta"));
+        EXPECT_EQ(s.OwnInstallFiles(), kNoFiles);
+        EXPECT_TRUE(Scheduled(s).empty());
+    }
+}
+
 // The file a second run brings when it was unpacked again in between.
 std::string Renewed(const std::string& name) { return StagedContent(name) + "unpacked again\r\n"; }
 

@@ -40,8 +40,9 @@ void SetUserString(const char* keyPath, const char* name, DWORD type, const std:
         ADD_FAILURE() << "cannot open HKCU\\" << keyPath;
         return;
     }
-    RegSetValueExA(key, name, 0, type, reinterpret_cast<const BYTE*>(value.c_str()),
-                   static_cast<DWORD>(value.size() + 1));
+    const std::wstring text = Wide(value);
+    RegSetValueExW(key, Wide(name).c_str(), 0, type, reinterpret_cast<const BYTE*>(text.c_str()),
+                   static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
     RegCloseKey(key);
 }
 
@@ -57,12 +58,13 @@ SavedValue GetUserString(const char* keyPath, const char* name)
     HKEY key = nullptr;
     if (RegOpenKeyExA(HKEY_CURRENT_USER, keyPath, 0, KEY_READ, &key) != ERROR_SUCCESS) return v;
     DWORD size = 0;
-    if (RegQueryValueExA(key, name, nullptr, &v.type, nullptr, &size) == ERROR_SUCCESS) {
-        v.data.assign(size, '\0');
-        if (RegQueryValueExA(key, name, nullptr, &v.type, reinterpret_cast<BYTE*>(&v.data[0]), &size) ==
+    const std::wstring wideName = Wide(name);
+    if (RegQueryValueExW(key, wideName.c_str(), nullptr, &v.type, nullptr, &size) == ERROR_SUCCESS) {
+        std::wstring data(size / sizeof(wchar_t) + 1, L'\0');
+        if (RegQueryValueExW(key, wideName.c_str(), nullptr, &v.type, reinterpret_cast<BYTE*>(&data[0]), &size) ==
             ERROR_SUCCESS) {
             v.present = true;
-            v.data.resize(strnlen(v.data.c_str(), size));
+            v.data = Utf8(data.c_str());
         }
     }
     RegCloseKey(key);
@@ -138,7 +140,7 @@ void MakeDirs(const std::string& path)
 {
     for (std::size_t pos = path.find('\\', 3); ; pos = path.find('\\', pos + 1)) {
         const std::string part = path.substr(0, pos);
-        if (!part.empty() && !PathIsDirectory(part) && !CreateDirectoryA(part.c_str(), nullptr) &&
+        if (!part.empty() && !PathIsDirectory(part) && !CreateDirectoryW(Wide(part).c_str(), nullptr) &&
             !PathIsDirectory(part))
             ADD_FAILURE() << "cannot create " << part;
         if (pos == std::string::npos) break;
@@ -153,12 +155,12 @@ void RemoveTree(const std::string& path)
 std::vector<std::string> FilesIn(const std::string& dir)
 {
     std::vector<std::string> out;
-    WIN32_FIND_DATAA fd;
-    HANDLE find = FindFirstFileA((dir + "\\*").c_str(), &fd);
+    WIN32_FIND_DATAW fd;
+    HANDLE find = FindFirstFileW(Wide(dir + "\\*").c_str(), &fd);
     if (find == INVALID_HANDLE_VALUE) return out;
     do {
-        if ((fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) out.push_back(Lower(fd.cFileName));
-    } while (FindNextFileA(find, &fd));
+        if ((fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) out.push_back(Lower(Utf8(fd.cFileName)));
+    } while (FindNextFileW(find, &fd));
     FindClose(find);
     std::sort(out.begin(), out.end());
     return out;
@@ -175,14 +177,14 @@ std::vector<std::string> OwnFilesIn(const std::string& dir)
 {
     // Listed by the mark alone: cheap enough to be polled while a run places files.
     std::vector<std::string> out;
-    WIN32_FIND_DATAA fd;
-    HANDLE find = FindFirstFileA((dir + "\\*.dupd-*").c_str(), &fd);
+    WIN32_FIND_DATAW fd;
+    HANDLE find = FindFirstFileW(Wide(dir + "\\*.dupd-*").c_str(), &fd);
     if (find == INVALID_HANDLE_VALUE) return out;
     do {
-        const std::string name = Lower(fd.cFileName);
+        const std::string name = Lower(Utf8(fd.cFileName));
         if ((fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 && name.find(".dupd-") != std::string::npos)
             out.push_back(name);
-    } while (FindNextFileA(find, &fd));
+    } while (FindNextFileW(find, &fd));
     FindClose(find);
     std::sort(out.begin(), out.end());
     return out;
@@ -190,9 +192,9 @@ std::vector<std::string> OwnFilesIn(const std::string& dir)
 
 std::string ShortPath(const std::string& path)
 {
-    char buf[MAX_PATH] = {};
-    const DWORD n = GetShortPathNameA(path.c_str(), buf, sizeof buf);
-    return n > 0 && n < sizeof buf ? std::string(buf, n) : std::string();
+    wchar_t buf[MAX_PATH] = {};
+    const DWORD n = GetShortPathNameW(Wide(path).c_str(), buf, MAX_PATH);
+    return n > 0 && n < MAX_PATH ? Utf8(buf) : std::string();
 }
 
 std::vector<std::string> CrLfLines(const std::string& text, bool* wellFormed)
@@ -246,10 +248,10 @@ std::string ShellFolderPath(int csidl)
     // The same two calls the updater makes, so that the paths match to the byte.
     LPITEMIDLIST pidl = nullptr;
     if (SHGetSpecialFolderLocation(nullptr, csidl, &pidl) != S_OK) return {};
-    char buf[MAX_PATH] = {};
-    const bool ok = SHGetPathFromIDListA(pidl, buf) != FALSE;
+    wchar_t buf[MAX_PATH] = {};
+    const bool ok = SHGetPathFromIDListW(pidl, buf) != FALSE;
     CoTaskMemFree(pidl);
-    return ok ? std::string(buf) : std::string();
+    return ok ? Utf8(buf) : std::string();
 }
 
 std::string WindowsDir()
@@ -335,12 +337,13 @@ std::string InstalledContent(const std::string& name)
 
 // ---------------------------------------------------------------- a scenario
 
-Scenario::Scenario(const std::string& name, bool fresh)
+Scenario::Scenario(const std::string& name, bool fresh, const Layout& layout)
 {
     root = "C:\\e2e\\" + name;
-    install = root + "\\Quellmark";
-    appData = root + "\\AppData";
-    documents = root + "\\Documents";
+    install = root + "\\" + layout.installFolder;
+    const std::string profile = layout.profile.empty() ? root : root + "\\" + layout.profile;
+    appData = profile + (layout.profile.empty() ? "\\AppData" : "\\AppData\\Roaming");
+    documents = profile + "\\Documents";
 
     if (fresh) {
         RemoveTree(root);
@@ -380,8 +383,9 @@ void Scenario::RegisterProduct(const std::string& appPath)
         ADD_FAILURE() << "cannot create the product key";
         return;
     }
-    RegSetValueExA(key, "AppPath", 0, REG_SZ, reinterpret_cast<const BYTE*>(appPath.c_str()),
-                   static_cast<DWORD>(appPath.size() + 1));
+    const std::wstring text = Wide(appPath);
+    RegSetValueExW(key, L"AppPath", 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                   static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
     RegCloseKey(key);
 }
 

@@ -49,7 +49,8 @@ std::vector<std::string> TextLines(const std::string& text);
 
 // ---------------------------------------------------------------- the system
 
-std::string ShellFolderPath(int csidl);  // as the shell gives it, "" when it gives none
+// As the shell gives it (UTF-8), "" when it gives none.
+std::string ShellFolderPath(int csidl);
 std::string WindowsDir();
 std::string DupdExe();  // the dupd.exe built beside this test program
 std::string BesideMe(const std::string& name);  // a file beside this test program
@@ -85,11 +86,19 @@ std::string InstalledContent(const std::string& name);  // recognisably the old 
 
 // ---------------------------------------------------------------- a scenario
 
+// Where a scenario's folders lie below its root, named (in UTF-8) as a user or an
+// installer may name them: by default AppData, Documents and Quellmark; with a
+// `profile`, the application-data and documents folders of that user's profile.
+struct Layout {
+    std::string profile;
+    std::string installFolder = "Quellmark";
+};
+
 class Scenario {
 public:
     // `fresh`: wipe and rebuild the folders and point the shell folders at them;
     // otherwise only name them (for checks after a restart).
-    explicit Scenario(const std::string& name, bool fresh = true);
+    explicit Scenario(const std::string& name, bool fresh = true, const Layout& layout = {});
 
     std::string root;       // C:\e2e\<name>
     std::string install;    // installation folder, no trailing backslash (AppPath)

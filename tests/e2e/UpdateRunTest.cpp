@@ -438,5 +438,47 @@ TEST_F(UpdateRun, FailedMoveKeepsTheInstalledFile)
     }
 }
 
+
+// Where a message names a folder outside the ANSI code page, the user reads its
+// real name: the simple task dialog and the message box are given UTF-16.
+TEST_F(UpdateRun, MessagesNameFoldersOutsideTheCodePageAsTheyAre)
+{
+    {
+        SCOPED_TRACE("message C");
+        Scenario s(TestName() + "EmptyAppPath", true, Layout{"王伟", "Quellmark"});
+        InstallProduct(s);
+        s.RegisterProduct("");
+        s.Stage(kPackage);
+
+        const RunOutcome run = s.Run();
+
+        EXPECT_RUN_ENDED(run);
+        ASSERT_EQ(run.dialogs.size(), 1u) << Describe(run);
+        EXPECT_EQ(run.dialogs[0].title, kSimpleErrorTitle);
+        EXPECT_TRUE(run.dialogs[0].HasText(ManualCopyContent(s.staging))) << Describe(run);
+        EXPECT_EQ(s.StagingFiles().size(), kPackage.size());
+    }
+    {
+        SCOPED_TRACE("Unable to move");
+        Scenario s(TestName() + "Locked", true, Layout{"Иван", "Программы"});
+        InstallProduct(s);
+        s.Stage(kPackage);
+        RunOutcome run;
+        {
+            HeldFile held(s.Staged("epack.dta"), 0);
+            ASSERT_TRUE(held.Held());
+            run = s.Run();
+        }
+
+        EXPECT_RUN_ENDED(run);
+        ASSERT_EQ(run.dialogs.size(), 1u) << Describe(run);
+        EXPECT_EQ(run.dialogs[0].MessageText(), "Unable to move epack.dta from " + s.staging + " to " + s.install +
+                                                    ". You should manually move this file to complete the "
+                                                    "Update installation.");
+        EXPECT_EQ(ReadFileBytes(s.Installed("Qlm_list.dta")), StagedContent("Qlm_list.dta"));
+        EXPECT_EQ(s.StagingFiles(), std::vector<std::string>{"epack.dta"});
+    }
+}
+
 }  // namespace
 }  // namespace e2e

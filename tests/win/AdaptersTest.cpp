@@ -616,6 +616,54 @@ TEST_F(FileSystemTest, FileHeldByAnotherProcessIsReplacedAtRestart)
     EXPECT_EQ(ReadWholeFile(staged), "new");
 }
 
+// A folder and a file named outside the ANSI code page (1252 here) are reached,
+// listed and scheduled under their own names: the adapter speaks UTF-16 to the
+// system and UTF-8 to the program.
+TEST_F(FileSystemTest, NamesOutsideTheCodePageAreReachedUnderTheirOwnNames)
+{
+    const std::string folder = dir_.File("\xd0\x98\xd0\xb2\xd0\xb0\xd0\xbd \xe7\x8e\x8b\xe4\xbc\x9f");
+    ASSERT_TRUE(::CreateDirectoryW(Wide(folder).c_str(), nullptr));
+    const std::string name = "\xe7\x8e\x8b.dta";
+    const std::string file = folder + "\\" + name;
+    WriteWholeFile(file, "installed");
+
+    EXPECT_TRUE(fs_.FileExists(file));
+    EXPECT_TRUE(fs_.IsPlainFile(file)) << "no link on the way";
+    const FileFacts facts = fs_.Facts(folder);
+    EXPECT_TRUE(facts.exists && facts.folder && facts.local && !facts.reparsePoint);
+    EXPECT_FALSE(fs_.Facts(file).reparsePoint);
+    EXPECT_EQ(fs_.FullPath(file), file);
+    EXPECT_EQ(fs_.FindFiles(folder, "*.dta"), std::optional<std::vector<std::string>>({name}));
+    {
+        // The temporary folder of a user whose profile is named so.
+        wchar_t saved[MAX_PATH + 1] = {};
+        const DWORD had = ::GetEnvironmentVariableW(L"TMP", saved, MAX_PATH);
+        ASSERT_TRUE(::SetEnvironmentVariableW(L"TMP", Wide(folder).c_str()));
+        EXPECT_EQ(fs_.TempPath(), folder + "\\");
+        ::SetEnvironmentVariableW(L"TMP", had > 0 && had < MAX_PATH ? saved : nullptr);
+    }
+    auto out = fs_.OpenWrite(folder + "\\new.dta", OpenMode::CreateNew);
+    ASSERT_NE(out, nullptr);
+    ASSERT_TRUE(out->Write("new", 3) && out->Close());
+    EXPECT_EQ(ReadWholeFile(folder + "\\new.dta"), "new");
+
+    PendingRenamesRestorer restorer;
+    ASSERT_TRUE(restorer.ok());
+    const std::size_t before = fs_.PendingRenames().value_or(std::vector<PendingRename>{}).size();
+    ASSERT_TRUE(fs_.ScheduleReplaceAtRestart(folder + "\\new.dta", file));
+    const auto pending = fs_.PendingRenames().value_or(std::vector<PendingRename>{});
+    ASSERT_EQ(pending.size(), before + 1);
+    EXPECT_EQ(pending[before].from, folder + "\\new.dta");
+    EXPECT_EQ(pending[before].to, file);
+    const auto stored = support::PendingRenamesUnder(folder);
+    ASSERT_EQ(stored.size(), 1u);
+    EXPECT_EQ(stored[0].to, file);
+
+    EXPECT_TRUE(fs_.Move(file, folder + "\\\xd0\xb4.dta"));
+    EXPECT_TRUE(fs_.Delete(folder + "\\\xd0\xb4.dta"));
+    EXPECT_FALSE(PathIsFile(folder + "\\\xd0\xb4.dta"));
+}
+
 // ---------------------------------------------------------------- clock and version
 
 std::string ExpectedStamp(const SYSTEMTIME& st)

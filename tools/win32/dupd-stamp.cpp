@@ -63,7 +63,8 @@ int Stamp(const char* program, const std::string& folder)
     }
     std::vector<std::string> set;
     for (const dupd::StagedFile& file : dupd::StagedFileSet()) set.push_back(file.name);
-    dupd::Win32FileSystem fs;
+    // The folder comes from the ANSI command line, as every other call here takes it.
+    dupd::Win32FileSystem fs(dupd::TextMode::Ansi);
     const auto manifest = dupd::DescribePackage(fs, folder, set);
     if (!manifest) {
         std::fprintf(stderr, "dupd-stamp: a file of the package in %s cannot be read whole\n", folder.c_str());

@@ -18,6 +18,13 @@ constexpr std::uint32_t kPathBuffer = MAX_PATH;  // 260
 constexpr const char* kSessionManagerKey = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
 constexpr const wchar_t* kPendingRenamesValue = L"PendingFileRenameOperations";
 
+HANDLE OpenPath(const std::string& path, DWORD access, DWORD share, DWORD disposition, DWORD flags, TextMode mode)
+{
+    return mode == TextMode::Utf8
+               ? ::CreateFileW(SystemWide(path, mode).c_str(), access, share, nullptr, disposition, flags, nullptr)
+               : ::CreateFileA(path.c_str(), access, share, nullptr, disposition, flags, nullptr);
+}
+
 class Win32ReadStream : public IReadStream {
 public:
     explicit Win32ReadStream(UniqueFile file) : file_(std::move(file)) {}
@@ -78,41 +85,71 @@ private:
     bool failed_ = false;
 };
 
-static_assert(sizeof(wchar_t) == sizeof(char16_t), "the system's wide characters are UTF-16 units");
-
-std::string WideToAnsi(const std::u16string& text)
+template <class C>
+std::basic_string<C> FixedPath(const std::function<std::uint32_t(std::uint32_t, C*)>& query, std::uint32_t capacity)
 {
-    return ToAnsi(reinterpret_cast<const wchar_t*>(text.data()), text.size());
+    std::vector<C> buffer(capacity + 1, C(0));
+    const std::uint32_t n = query(capacity, buffer.data());
+    if (n == 0 || n >= capacity) return {};
+    return std::basic_string<C>(buffer.data(), n);
+}
+
+template <class C>
+std::basic_string<C> GrowingPath(const std::function<std::uint32_t(std::uint32_t, C*)>& query,
+                                 std::uint32_t firstCapacity)
+{
+    std::uint32_t capacity = firstCapacity;
+    // The needed size may change between the two calls (another thread setting TMP),
+    // so one retry is allowed, not a loop.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        std::vector<C> buffer(capacity + 1, C(0));
+        const std::uint32_t n = query(capacity, buffer.data());
+        if (n == 0) return {};
+        if (n < capacity) return std::basic_string<C>(buffer.data(), n);
+        capacity = n;
+    }
+    return {};
 }
 
 }  // namespace
 
 namespace win32detail {
 
-std::string QueryFixedPath(const PathQuery& query, std::uint32_t capacity)
-{
-    std::vector<char> buffer(capacity + 1, '\0');
-    const std::uint32_t n = query(capacity, buffer.data());
-    if (n == 0 || n >= capacity) return {};
-    return std::string(buffer.data(), n);
-}
+std::string QueryFixedPath(const PathQuery& query, std::uint32_t capacity) { return FixedPath(query, capacity); }
 
 std::string QueryGrowingPath(const PathQuery& query, std::uint32_t firstCapacity)
 {
-    std::uint32_t capacity = firstCapacity;
-    // The needed size may change between the two calls (another thread setting TMP),
-    // so one retry is allowed, not a loop.
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        std::vector<char> buffer(capacity + 1, '\0');
-        const std::uint32_t n = query(capacity, buffer.data());
-        if (n == 0) return {};
-        if (n < capacity) return std::string(buffer.data(), n);
-        capacity = n;
-    }
-    return {};
+    return GrowingPath(query, firstCapacity);
+}
+
+std::wstring QueryFixedWidePath(const WidePathQuery& query, std::uint32_t capacity)
+{
+    return FixedPath(query, capacity);
+}
+
+std::wstring QueryGrowingWidePath(const WidePathQuery& query, std::uint32_t firstCapacity)
+{
+    return GrowingPath(query, firstCapacity);
 }
 
 }  // namespace win32detail
+
+DWORD Win32FileSystem::Attributes(const std::string& path) const
+{
+    return Wide() ? ::GetFileAttributesW(W(path).c_str()) : ::GetFileAttributesA(path.c_str());
+}
+
+HANDLE Win32FileSystem::Open(const std::string& path, DWORD access, DWORD share, DWORD disposition,
+                             DWORD flags) const
+{
+    return OpenPath(path, access, share, disposition, flags, mode_);
+}
+
+bool Win32FileSystem::MoveEx(const std::string& from, const std::string& to, DWORD flags) const
+{
+    return (Wide() ? ::MoveFileExW(W(from).c_str(), W(to).c_str(), flags)
+                   : ::MoveFileExA(from.c_str(), to.c_str(), flags)) != FALSE;
+}
 
 bool Win32FileSystem::Failed()
 {
@@ -125,7 +162,7 @@ bool Win32FileSystem::Failed()
 // is left alone), so it is made explicit.
 bool Win32FileSystem::ReadOnlyRefused(const std::string& path)
 {
-    const DWORD attrs = ::GetFileAttributesA(path.c_str());
+    const DWORD attrs = Attributes(path);
     if (attrs == INVALID_FILE_ATTRIBUTES || (attrs & FILE_ATTRIBUTE_DIRECTORY) || !(attrs & FILE_ATTRIBUTE_READONLY))
         return false;
     lastError_ = ERROR_ACCESS_DENIED;
@@ -135,49 +172,53 @@ bool Win32FileSystem::ReadOnlyRefused(const std::string& path)
 
 bool Win32FileSystem::FileExists(const std::string& path)
 {
-    const DWORD attrs = ::GetFileAttributesA(path.c_str());
+    const DWORD attrs = Attributes(path);
     if (attrs == INVALID_FILE_ATTRIBUTES) return Failed();
     return (attrs & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
 bool Win32FileSystem::IsReadOnly(const std::string& path)
 {
-    const DWORD attrs = ::GetFileAttributesA(path.c_str());
+    const DWORD attrs = Attributes(path);
     if (attrs == INVALID_FILE_ATTRIBUTES) return Failed();
     return (attrs & FILE_ATTRIBUTE_READONLY) != 0;
 }
 
 bool Win32FileSystem::SetArchiveOnly(const std::string& path)
 {
-    return ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_ARCHIVE) ? true : Failed();
+    const BOOL done = Wide() ? ::SetFileAttributesW(W(path).c_str(), FILE_ATTRIBUTE_ARCHIVE)
+                             : ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_ARCHIVE);
+    return done ? true : Failed();
 }
 
 bool Win32FileSystem::Delete(const std::string& path)
 {
-    return ::DeleteFileA(path.c_str()) ? true : Failed();
+    const BOOL done = Wide() ? ::DeleteFileW(W(path).c_str()) : ::DeleteFileA(path.c_str());
+    return done ? true : Failed();
 }
 
 bool Win32FileSystem::Move(const std::string& from, const std::string& to)
 {
-    return ::MoveFileA(from.c_str(), to.c_str()) ? true : Failed();
+    const BOOL done = Wide() ? ::MoveFileW(W(from).c_str(), W(to).c_str()) : ::MoveFileA(from.c_str(), to.c_str());
+    return done ? true : Failed();
 }
 
 bool Win32FileSystem::Replace(const std::string& from, const std::string& to)
 {
     if (ReadOnlyRefused(to)) return false;
-    return ::MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) ? true
-                                                                                                      : Failed();
+    return MoveEx(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) ? true : Failed();
 }
 
 bool Win32FileSystem::RemoveFolder(const std::string& path)
 {
-    return ::RemoveDirectoryA(path.c_str()) ? true : Failed();
+    const BOOL done = Wide() ? ::RemoveDirectoryW(W(path).c_str()) : ::RemoveDirectoryA(path.c_str());
+    return done ? true : Failed();
 }
 
 std::unique_ptr<IReadStream> Win32FileSystem::OpenRead(const std::string& path)
 {
-    UniqueFile file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    UniqueFile file(Open(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING,
+                         FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN));
     if (!file) {
         Failed();
         return nullptr;
@@ -187,9 +228,8 @@ std::unique_ptr<IReadStream> Win32FileSystem::OpenRead(const std::string& path)
 
 std::unique_ptr<IWriteStream> Win32FileSystem::OpenWrite(const std::string& path, OpenMode mode)
 {
-    const auto open = [&path](DWORD disposition) {
-        return UniqueFile(::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, disposition,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+    const auto open = [this, &path](DWORD disposition) {
+        return UniqueFile(Open(path, GENERIC_WRITE, FILE_SHARE_READ, disposition, FILE_ATTRIBUTE_NORMAL));
     };
     // A file that is created anew cannot be read-only: the look for the attribute,
     // which costs a system most where the name is missing, is only needed when it
@@ -223,7 +263,9 @@ std::optional<std::vector<std::string>> Win32FileSystem::FindFiles(const std::st
     if (!wildcard.empty() && wildcard.back() != '\\') wildcard += '\\';
     wildcard += pattern;
     WIN32_FIND_DATAA found{};
-    const UniqueFindHandle search(::FindFirstFileA(wildcard.c_str(), &found));
+    WIN32_FIND_DATAW foundWide{};
+    const UniqueFindHandle search(Wide() ? ::FindFirstFileW(W(wildcard).c_str(), &foundWide)
+                                         : ::FindFirstFileA(wildcard.c_str(), &found));
     if (!search) {
         const DWORD error = ::GetLastError();
         if (error == ERROR_FILE_NOT_FOUND || error == ERROR_NO_MORE_FILES) return std::vector<std::string>{};
@@ -232,8 +274,13 @@ std::optional<std::vector<std::string>> Win32FileSystem::FindFiles(const std::st
     }
     std::vector<std::string> names;
     do {
-        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.emplace_back(found.cFileName);
-    } while (::FindNextFileA(search.get(), &found));
+        if (Wide()) {
+            if (!(foundWide.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                names.push_back(FromSystemWide(foundWide.cFileName, mode_));
+        } else if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            names.emplace_back(found.cFileName);
+        }
+    } while (Wide() ? ::FindNextFileW(search.get(), &foundWide) : ::FindNextFileA(search.get(), &found));
     const DWORD error = ::GetLastError();
     if (error != ERROR_NO_MORE_FILES) {
         lastError_ = error;
@@ -245,37 +292,50 @@ std::optional<std::vector<std::string>> Win32FileSystem::FindFiles(const std::st
 std::string Win32FileSystem::FullPath(const std::string& path)
 {
     if (path.empty() || path.find('\0') != std::string::npos) return {};
+    const std::wstring wide = Wide() ? W(path) : std::wstring();
     return RecordingPathQuery(
         [&path](std::uint32_t capacity, char* buffer) {
             return static_cast<std::uint32_t>(::GetFullPathNameA(path.c_str(), capacity, buffer, nullptr));
+        },
+        [&wide](std::uint32_t capacity, wchar_t* buffer) {
+            return static_cast<std::uint32_t>(::GetFullPathNameW(wide.c_str(), capacity, buffer, nullptr));
         },
         true);
 }
 
 namespace {
 
-using GetFinalPathFn = DWORD(WINAPI*)(HANDLE, LPSTR, DWORD, DWORD);
+using GetFinalPathFn = DWORD(WINAPI*)(HANDLE, LPWSTR, DWORD, DWORD);
 
 // The path the system reached a file or folder by; "" where it cannot tell
-// (before Vista there are no links to files to tell).
-std::string FinalPath(HANDLE handle)
+// (before Vista there are no links to files to tell, and no 9x system has the call).
+std::string FinalPath(HANDLE handle, TextMode mode)
 {
     static const auto getFinal = reinterpret_cast<GetFinalPathFn>(
-        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "GetFinalPathNameByHandleA")));
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "GetFinalPathNameByHandleW")));
     if (!getFinal) return {};
-    char buffer[MAX_PATH * 4] = {};
-    const DWORD n = getFinal(handle, buffer, sizeof buffer, 0 /* FILE_NAME_NORMALIZED | VOLUME_NAME_DOS */);
-    if (n == 0 || n >= sizeof buffer) return {};
-    std::string out(buffer, n);
+    wchar_t buffer[MAX_PATH * 4] = {};
+    const DWORD capacity = MAX_PATH * 4;
+    const DWORD n = getFinal(handle, buffer, capacity, 0 /* FILE_NAME_NORMALIZED | VOLUME_NAME_DOS */);
+    if (n == 0 || n >= capacity) return {};
+    std::string out = FromSystemWide(buffer, n, mode);
     while (out.size() > 1 && out.back() == '\\') out.pop_back();
     return out;
 }
 
-bool SameText(const std::string& a, const std::string& b)
+// Case aside, as the file system compares names: in UTF-16 where the program's
+// text is UTF-8, whose letters outside ASCII the ANSI comparison cannot read.
+bool SameText(const std::string& a, const std::string& b, TextMode mode)
 {
-    return a.size() == b.size() && ::CompareStringA(LOCALE_SYSTEM_DEFAULT, NORM_IGNORECASE, a.data(),
-                                                    static_cast<int>(a.size()), b.data(),
-                                                    static_cast<int>(b.size())) == CSTR_EQUAL;
+    if (mode == TextMode::Ansi)
+        return a.size() == b.size() && ::CompareStringA(LOCALE_SYSTEM_DEFAULT, NORM_IGNORECASE, a.data(),
+                                                        static_cast<int>(a.size()), b.data(),
+                                                        static_cast<int>(b.size())) == CSTR_EQUAL;
+    const std::wstring wa = SystemWide(a, mode);
+    const std::wstring wb = SystemWide(b, mode);
+    return wa.size() == wb.size() && ::CompareStringW(LOCALE_SYSTEM_DEFAULT, NORM_IGNORECASE, wa.data(),
+                                                      static_cast<int>(wa.size()), wb.data(),
+                                                      static_cast<int>(wb.size())) == CSTR_EQUAL;
 }
 
 // A file reached through a link lies elsewhere than its folder and name say. Wine
@@ -283,23 +343,25 @@ bool SameText(const std::string& a, const std::string& b)
 // it acts on what it leads to, so this is the one way to tell it there. A link to
 // a folder carries the attribute everywhere. The folders' own final paths are
 // kept: the run asks about many files of one folder, and each look costs.
-bool ReachedThroughLink(HANDLE handle, const std::string& fullPath, std::map<std::string, std::string>& folders)
+bool ReachedThroughLink(HANDLE handle, const std::string& fullPath, std::map<std::string, std::string>& folders,
+                        TextMode mode)
 {
-    const std::string final = FinalPath(handle);
+    const std::string final = FinalPath(handle, mode);
     const auto cut = fullPath.find_last_of('\\');
     if (final.empty() || cut == std::string::npos || cut + 1 >= fullPath.size()) return false;
     const std::string folder = fullPath.substr(0, cut == 2 ? 3 : cut);
     auto known = folders.find(folder);
     if (known == folders.end()) {
-        UniqueFile parent(::CreateFileA(folder.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+        UniqueFile parent(OpenPath(folder, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING,
+                                   FILE_FLAG_BACKUP_SEMANTICS, mode));
         if (!parent) return false;
-        known = folders.emplace(folder, FinalPath(parent.get())).first;
+        known = folders.emplace(folder, FinalPath(parent.get(), mode)).first;
     }
     if (known->second.empty()) return false;
     // A name given short would differ from the long final one too: refused all the
     // same, which costs nothing here, since the program names its files in full.
-    return !SameText(final, known->second + (known->second.back() == '\\' ? "" : "\\") + fullPath.substr(cut + 1));
+    return !SameText(final, known->second + (known->second.back() == '\\' ? "" : "\\") + fullPath.substr(cut + 1),
+                     mode);
 }
 
 bool LocalDrive(char letter)
@@ -323,14 +385,14 @@ FileFacts Win32FileSystem::Facts(const std::string& path)
 {
     FileFacts facts;
     if (path.empty() || path.find('\0') != std::string::npos) return facts;
-    const DWORD attrs = ::GetFileAttributesA(path.c_str());
+    const DWORD attrs = Attributes(path);
     if (attrs == INVALID_FILE_ATTRIBUTES) {
         Failed();
         return facts;
     }
     // No access asked: only the file's identity, which no holder's sharing denies.
-    UniqueFile file(::CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    UniqueFile file(Open(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING,
+                         FILE_FLAG_BACKUP_SEMANTICS));
     BY_HANDLE_FILE_INFORMATION info{};
     if (!file || !::GetFileInformationByHandle(file.get(), &info)) {
         Failed();
@@ -346,7 +408,7 @@ FileFacts Win32FileSystem::Facts(const std::string& path)
     facts.index = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
     const std::string full = FullPath(path);
     if (!facts.reparsePoint && !facts.folder && !full.empty())
-        facts.reparsePoint = ReachedThroughLink(file.get(), full, finalFolders_);
+        facts.reparsePoint = ReachedThroughLink(file.get(), full, finalFolders_, mode_);
     facts.local = full.size() >= 3 && full[1] == ':' && full[2] == '\\' && LocalDrive(full[0]);
     return facts;
 }
@@ -354,21 +416,19 @@ FileFacts Win32FileSystem::Facts(const std::string& path)
 bool Win32FileSystem::IsPlainFile(const std::string& path)
 {
     if (path.empty() || path.find('\0') != std::string::npos) return false;
-    const DWORD attrs = ::GetFileAttributesA(path.c_str());
+    const DWORD attrs = Attributes(path);
     if (attrs == INVALID_FILE_ATTRIBUTES) return Failed();
     if (attrs & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) return false;
-    UniqueFile file(::CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    UniqueFile file(Open(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING,
+                         FILE_FLAG_BACKUP_SEMANTICS));
     if (!file) return Failed();
     const std::string full = FullPath(path);
-    return full.empty() || !ReachedThroughLink(file.get(), full, finalFolders_);
+    return full.empty() || !ReachedThroughLink(file.get(), full, finalFolders_, mode_);
 }
 
 bool Win32FileSystem::ScheduleReplaceAtRestart(const std::string& from, const std::string& to)
 {
-    return ::MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_DELAY_UNTIL_REBOOT | MOVEFILE_REPLACE_EXISTING)
-               ? true
-               : Failed();
+    return MoveEx(from, to, MOVEFILE_DELAY_UNTIL_REBOOT | MOVEFILE_REPLACE_EXISTING) ? true : Failed();
 }
 
 std::optional<std::vector<PendingRename>> Win32FileSystem::PendingRenames()
@@ -400,7 +460,9 @@ std::optional<std::vector<PendingRename>> Win32FileSystem::PendingRenames()
         return std::nullopt;
     }
     if (type != REG_MULTI_SZ) return std::nullopt;
-    return ParsePendingRenameList(data.data(), size, WideToAnsi);
+    return ParsePendingRenameList(data.data(), size, [this](const std::u16string& text) {
+        return FromSystemWide(reinterpret_cast<const wchar_t*>(text.data()), text.size(), mode_);
+    });
 }
 
 std::uint32_t Win32FileSystem::LastError()
@@ -410,11 +472,21 @@ std::uint32_t Win32FileSystem::LastError()
 
 std::string Win32FileSystem::ErrorText(std::uint32_t code)
 {
-    char buffer[1024] = {};
-    const DWORD n = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
-                                     buffer, sizeof buffer, nullptr);
-    if (n == 0 || n >= sizeof buffer) return {};
-    std::string text(buffer, n);
+    // In the program's text, as the message box that shows it takes it.
+    std::string text;
+    if (Wide()) {
+        wchar_t buffer[1024] = {};
+        const DWORD n = ::FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
+                                         buffer, 1024, nullptr);
+        if (n == 0 || n >= 1024) return {};
+        text = FromSystemWide(buffer, n, mode_);
+    } else {
+        char buffer[1024] = {};
+        const DWORD n = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
+                                         buffer, sizeof buffer, nullptr);
+        if (n == 0 || n >= sizeof buffer) return {};
+        text.assign(buffer, n);
+    }
     while (!text.empty() && (text.back() == '\r' || text.back() == '\n' || text.back() == ' ' || text.back() == '\t'))
         text.pop_back();
     return text;
@@ -422,9 +494,13 @@ std::string Win32FileSystem::ErrorText(std::uint32_t code)
 
 std::string Win32FileSystem::ShortPathName(const std::string& path)
 {
+    const std::wstring wide = Wide() ? W(path) : std::wstring();
     return RecordingPathQuery(
         [&path](std::uint32_t capacity, char* buffer) {
             return static_cast<std::uint32_t>(::GetShortPathNameA(path.c_str(), buffer, capacity));
+        },
+        [&wide](std::uint32_t capacity, wchar_t* buffer) {
+            return static_cast<std::uint32_t>(::GetShortPathNameW(wide.c_str(), buffer, capacity));
         },
         false);
 }
@@ -435,6 +511,9 @@ std::string Win32FileSystem::WindowsDirectory()
         [](std::uint32_t capacity, char* buffer) {
             return static_cast<std::uint32_t>(::GetWindowsDirectoryA(buffer, capacity));
         },
+        [](std::uint32_t capacity, wchar_t* buffer) {
+            return static_cast<std::uint32_t>(::GetWindowsDirectoryW(buffer, capacity));
+        },
         true);
 }
 
@@ -443,6 +522,9 @@ std::string Win32FileSystem::TempPath()
     return RecordingPathQuery(
         [](std::uint32_t capacity, char* buffer) {
             return static_cast<std::uint32_t>(::GetTempPathA(capacity, buffer));
+        },
+        [](std::uint32_t capacity, wchar_t* buffer) {
+            return static_cast<std::uint32_t>(::GetTempPathW(capacity, buffer));
         },
         true);
 }
@@ -453,21 +535,30 @@ std::unique_ptr<IDigest> Win32FileSystem::NewSha256()
     return IFileSystem::NewSha256();
 }
 
-std::string Win32FileSystem::RecordingPathQuery(const win32detail::PathQuery& query, bool mayGrow)
+std::string Win32FileSystem::RecordingPathQuery(const win32detail::PathQuery& ansi,
+                                               const win32detail::WidePathQuery& wide, bool mayGrow)
 {
     // GetLastError is only meaningful right after a call that answered 0; an answer
     // that does not fit sets no error of its own.
     bool callFailed = false;
-    const auto recording = [&](std::uint32_t capacity, char* buffer) {
-        const std::uint32_t n = query(capacity, buffer);
+    const auto record = [&](std::uint32_t n) {
         if (n == 0) {
             lastError_ = ::GetLastError();
             callFailed = true;
         }
         return n;
     };
-    std::string out = mayGrow ? win32detail::QueryGrowingPath(recording, kPathBuffer)
-                              : win32detail::QueryFixedPath(recording, kPathBuffer);
+    std::string out;
+    if (Wide()) {
+        const auto recording = [&](std::uint32_t capacity, wchar_t* buffer) { return record(wide(capacity, buffer)); };
+        const std::wstring got = mayGrow ? win32detail::QueryGrowingWidePath(recording, kPathBuffer)
+                                         : win32detail::QueryFixedWidePath(recording, kPathBuffer);
+        out = FromSystemWide(got.data(), got.size(), mode_);
+    } else {
+        const auto recording = [&](std::uint32_t capacity, char* buffer) { return record(ansi(capacity, buffer)); };
+        out = mayGrow ? win32detail::QueryGrowingPath(recording, kPathBuffer)
+                      : win32detail::QueryFixedPath(recording, kPathBuffer);
+    }
     if (out.empty() && !callFailed) lastError_ = ERROR_INSUFFICIENT_BUFFER;
     return out;
 }

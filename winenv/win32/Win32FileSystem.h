@@ -1,4 +1,5 @@
-// The file system as the updater sees it, through the ANSI entry points of kernel32.
+// The file system as the updater sees it, through kernel32: the UTF-16 entry
+// points on the NT platform, the ANSI ones on the 9x family (SystemText.h).
 #pragma once
 
 #include <cstdint>
@@ -10,11 +11,14 @@
 #include <windows.h>
 
 #include "winenv/Platform.h"
+#include "winenv/win32/SystemText.h"
 
 namespace dupd {
 
 class Win32FileSystem : public IFileSystem {
 public:
+    explicit Win32FileSystem(TextMode mode = ProcessTextMode()) : mode_(mode) {}
+
     bool FileExists(const std::string& path) override;
     bool IsReadOnly(const std::string& path) override;
     bool SetArchiveOnly(const std::string& path) override;
@@ -44,7 +48,14 @@ public:
 private:
     bool Failed();  // records GetLastError, answers false
     bool ReadOnlyRefused(const std::string& path);
-    std::string RecordingPathQuery(const std::function<std::uint32_t(std::uint32_t, char*)>& query, bool mayGrow);
+    bool Wide() const { return mode_ == TextMode::Utf8; }
+    DWORD Attributes(const std::string& path) const;
+    HANDLE Open(const std::string& path, DWORD access, DWORD share, DWORD disposition, DWORD flags) const;
+    bool MoveEx(const std::string& from, const std::string& to, DWORD flags) const;
+    std::wstring W(const std::string& path) const { return SystemWide(path, mode_); }
+    std::string RecordingPathQuery(const std::function<std::uint32_t(std::uint32_t, char*)>& ansi,
+                                   const std::function<std::uint32_t(std::uint32_t, wchar_t*)>& wide, bool mayGrow);
+    TextMode mode_;
     std::uint32_t lastError_ = 0;
     std::map<std::string, std::string> finalFolders_;  // folder -> its final path, once looked at
 };
@@ -62,6 +73,11 @@ std::string QueryGrowingPath(const PathQuery& query, std::uint32_t firstCapacity
 
 // Asks once with a fixed capacity; "" on failure or when the answer does not fit.
 std::string QueryFixedPath(const PathQuery& query, std::uint32_t capacity);
+
+// The same for the UTF-16 calls, capacities in units.
+using WidePathQuery = std::function<std::uint32_t(std::uint32_t capacity, wchar_t* buffer)>;
+std::wstring QueryGrowingWidePath(const WidePathQuery& query, std::uint32_t firstCapacity);
+std::wstring QueryFixedWidePath(const WidePathQuery& query, std::uint32_t capacity);
 
 }  // namespace win32detail
 

@@ -7,7 +7,7 @@
 #include "winenv/SimpleTaskDialogRules.h"
 #include "winenv/win32/Handle.h"
 #include "winenv/win32/OsVersionQuery.h"
-#include "winenv/win32/WideText.h"
+#include "winenv/win32/SystemText.h"
 
 namespace dupd {
 
@@ -22,7 +22,7 @@ struct TextBuffer {
 
 void ConvertInto(const std::string& source, TextBuffer& target)
 {
-    const std::wstring wide = ToWide(source);
+    const std::wstring wide = SystemWide(source, ProcessTextMode());
     const std::size_t keep = std::min<std::size_t>(wide.size(), kSimpleTaskDialogTextLimit);
     wide.copy(target.text, keep);
     target.text[keep] = L'\0';
@@ -34,7 +34,13 @@ int SimpleTaskDialog(const OsVersionInfo& os, HWND owner, const std::string& tit
                      const std::string& instruction, const std::string& content, DWORD buttons, int icon,
                      UINT messageBoxFlags)
 {
-    if (!IsVistaOrLater(os)) return ::MessageBoxA(owner, content.c_str(), title.c_str(), messageBoxFlags);
+    if (!IsVistaOrLater(os)) {
+        // XP takes UTF-16 too: a path in the content is shown as Explorer shows it.
+        if (ProcessTextMode() == TextMode::Utf8)
+            return ::MessageBoxW(owner, SystemWide(content, TextMode::Utf8).c_str(),
+                                 SystemWide(title, TextMode::Utf8).c_str(), messageBoxFlags);
+        return ::MessageBoxA(owner, content.c_str(), title.c_str(), messageBoxFlags);
+    }
 
     UniqueModule comctl(::LoadLibraryA("comctl32"));
     if (reinterpret_cast<std::uintptr_t>(comctl.get()) < 32) {

@@ -3,6 +3,7 @@
 // dialogs with their texts, beeps and order.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <deque>
 #include <functional>
 #include <optional>
@@ -745,6 +746,74 @@ TEST(StagedFileSet, FiftyThreeNamesInInstallOrder)
     EXPECT_EQ(set[50].logLine, "Installing Database file reflist.dta 6935");
     EXPECT_EQ(set[51].name, "epack.dta");
     EXPECT_EQ(set[52].logLine, "Installing Database server file qmweb.dta 1.3.4");
+}
+
+}  // namespace
+}  // namespace dupd
+
+namespace dupd {
+namespace {
+
+// On the NT platform the adapters hand the run UTF-8 (lone surrogates kept as
+// their own three bytes): the run must carry such names through to the byte, in
+// the files it places and schedules, the log folder, the comparisons with the
+// pending list (a folder that differs in one non-ASCII letter is another), and
+// the message that names a folder.
+TEST(UpdateRunNames, FoldersOutsideTheCodePageKeepTheirNamesThroughTheRun)
+{
+    const struct {
+        const char* name;
+        std::string profile;
+        std::string appPath;
+    } cases[] = {
+        {"cyrillic", "C:\\Users\\\xd0\x98\xd0\xb2\xd0\xb0\xd0\xbd", "C:\\\xd0\x9f\xd1\x80\xd0\xbe\xd0\xb3"},
+        {"chinese installation", "C:\\Users\\ann", "D:\\\xe7\x8e\x8b\xe4\xbc\x9f\\Quellmark"},
+        {"lone surrogate in both", "C:\\Users\\a\xed\xa0\x80", "C:\\Q\xed\xa0\x80"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeFileSystem fs;
+        FakeRegistry registry;
+        FakeUserInterface ui;
+        fake::FakeClock clock;
+        FakeDialogPlatform dialogs;
+        const std::string staging = c.profile + "\\AppData\\Roaming\\Ostravane\\Dbinst";
+        const std::string logDir = c.profile + "\\Documents\\Ostravane\\Quellmark Logfiles\\";
+        const auto installed = [&](const std::string& n) { return c.appPath + "\\" + n; };
+        registry.specialFolders[26] = c.profile + "\\AppData\\Roaming";
+        registry.specialFolders[5] = c.profile + "\\Documents";
+        registry.Set(RegRoot::LocalMachine, "SOFTWARE\\Ostravane\\Quellmark", "AppPath", c.appPath);
+        fs.AddFolder(logDir);
+        for (const char* n : {"Qlm_list.dta", "Qlmlist2.dta", "epack.dta"}) fs.AddFile(staging + "\\" + n, n);
+        fs.AddFile(installed("reflist.dta"), EnCrypt("Q::6934||") + "\r\n");
+        fs.AddFile(installed("Qlm_list.dta"), "old").inUse = true;
+        fs.failWritesTo.insert(fake::NormalPath(installed("epack.dta.dupd-part")));
+        // Another installation's entry, its folder one letter apart.
+        std::string other = c.appPath;
+        const auto lead = std::find_if(other.begin(), other.end(), [](char b) { return (b & 0x80) != 0; });
+        ASSERT_NE(lead, other.end());
+        *(lead + 1) = static_cast<char>(*(lead + 1) ^ 1);  // still a continuation byte
+        fs.pending.push_back({other + "\\Qlm_list.dta.dupd-new", other + "\\Qlm_list.dta", true});
+        const auto run = [&] {
+            TMainForm form(fs, registry, ui, clock, dialogs);
+            form.FormCreate({true, 6, 1, 2});
+            form.FormActivate();
+        };
+
+        run();
+        run();  // the file still in use: its entry is found again, not doubled
+
+        ASSERT_EQ(fs.pending.size(), 2u);
+        EXPECT_EQ(fs.pending[1].from, installed("Qlm_list.dta.dupd-new"));
+        EXPECT_EQ(fs.pending[1].to, installed("Qlm_list.dta"));
+        EXPECT_EQ(fs.Content(installed("Qlmlist2.dta")), "Qlmlist2.dta");
+        ASSERT_FALSE(ui.shown.empty());
+        EXPECT_EQ(ui.shown[0].text, "Unable to move epack.dta from " + staging + " to " + c.appPath +
+                                        ". You should manually move this file to complete the Update installation.");
+        EXPECT_TRUE(fs.Has(logDir + "UPDLOG.TXT"));
+        fs.Restart();
+        EXPECT_EQ(fs.Content(installed("Qlm_list.dta")), "Qlm_list.dta");
+    }
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "tests/support/win32/Files.h"
 #include "winenv/win32/Handle.h"
 #include "winenv/win32/Imaging.h"
 
@@ -61,21 +62,22 @@ std::string ClassOf(HWND w)
     return buf;
 }
 
+// In UTF-8, as the user reads it: a path outside the ANSI code page is shown whole.
 std::string TextOf(HWND w)
 {
     DWORD_PTR len = 0;
-    if (::SendMessageTimeoutA(w, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 2000, &len) != 0) {
-        std::string buf(static_cast<std::size_t>(len) + 1, '\0');
+    if (::SendMessageTimeoutW(w, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 2000, &len) != 0) {
+        std::wstring buf(static_cast<std::size_t>(len) + 1, L'\0');
         DWORD_PTR got = 0;
-        if (::SendMessageTimeoutA(w, WM_GETTEXT, buf.size(), reinterpret_cast<LPARAM>(&buf[0]), SMTO_ABORTIFHUNG,
+        if (::SendMessageTimeoutW(w, WM_GETTEXT, buf.size(), reinterpret_cast<LPARAM>(&buf[0]), SMTO_ABORTIFHUNG,
                                   2000, &got) != 0) {
             buf.resize(std::min<std::size_t>(got, buf.size() - 1));
-            return buf;
+            return Utf8(buf.c_str());
         }
     }
-    char buf[4096] = {};
-    ::GetWindowTextA(w, buf, sizeof buf);
-    return buf;
+    wchar_t buf[4096] = {};
+    ::GetWindowTextW(w, buf, 4096);
+    return Utf8(buf);
 }
 
 std::vector<HWND> TitledWindowsOf(DWORD pid)

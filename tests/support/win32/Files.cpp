@@ -14,7 +14,7 @@ namespace {
 
 std::atomic<int> g_counter{0};
 
-bool Present(const std::string& path) { return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+bool Present(const std::string& path) { return ::GetFileAttributesW(Wide(path).c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 std::string Lower(std::string s)
 {
@@ -32,6 +32,25 @@ bool IsBelow(const std::string& path, std::string folder)
 
 }  // namespace
 
+std::wstring Wide(const std::string& utf8)
+{
+    if (utf8.empty()) return {};
+    const int n = ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    std::wstring out(static_cast<std::size_t>(n > 0 ? n : 0), L'\0');
+    if (n > 0) ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &out[0], n);
+    return out;
+}
+
+std::string Utf8(const wchar_t* text)
+{
+    const int n = ::WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    if (n <= 1) return {};
+    std::string out(static_cast<std::size_t>(n), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, text, -1, &out[0], n, nullptr, nullptr);
+    out.pop_back();  // the NUL
+    return out;
+}
+
 std::string UniqueName(const std::string& tag)
 {
     return tag + std::to_string(::GetCurrentProcessId()) + "_" + std::to_string(++g_counter);
@@ -46,19 +65,20 @@ std::string ThisExecutable()
 
 bool PathIsFile(const std::string& path)
 {
-    const DWORD attrs = ::GetFileAttributesA(path.c_str());
+    const DWORD attrs = ::GetFileAttributesW(Wide(path).c_str());
     return attrs != INVALID_FILE_ATTRIBUTES && !(attrs & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 bool PathIsDirectory(const std::string& path)
 {
-    const DWORD attrs = ::GetFileAttributesA(path.c_str());
+    const DWORD attrs = ::GetFileAttributesW(Wide(path).c_str());
     return attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 void WriteWholeFile(const std::string& path, const std::string& content)
 {
-    UniqueFile file(::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    UniqueFile file(
+        ::CreateFileW(Wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) throw std::runtime_error("cannot create " + path + " (error " + std::to_string(::GetLastError()) + ")");
     DWORD written = 0;
     if (!content.empty() &&
@@ -69,7 +89,7 @@ void WriteWholeFile(const std::string& path, const std::string& content)
 
 std::string ReadWholeFile(const std::string& path)
 {
-    UniqueFile file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+    UniqueFile file(::CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) throw std::runtime_error("cannot open " + path);
     std::string out;
@@ -82,23 +102,23 @@ std::string ReadWholeFile(const std::string& path)
 bool RemoveTree(const std::string& path)
 {
     bool all = true;
-    WIN32_FIND_DATAA entry;
-    HANDLE find = ::FindFirstFileA((path + "\\*").c_str(), &entry);
+    WIN32_FIND_DATAW entry;
+    HANDLE find = ::FindFirstFileW(Wide(path + "\\*").c_str(), &entry);
     if (find != INVALID_HANDLE_VALUE) {
         do {
-            const std::string name = entry.cFileName;
+            const std::string name = Utf8(entry.cFileName);
             if (name == "." || name == "..") continue;
             const std::string child = path + "\\" + name;
             if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
                 all = RemoveTree(child) && all;
             } else {
-                ::SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-                all = ::DeleteFileA(child.c_str()) && all;
+                ::SetFileAttributesW(Wide(child).c_str(), FILE_ATTRIBUTE_NORMAL);
+                all = ::DeleteFileW(Wide(child).c_str()) && all;
             }
-        } while (::FindNextFileA(find, &entry));
+        } while (::FindNextFileW(find, &entry));
         ::FindClose(find);
     }
-    ::RemoveDirectoryA(path.c_str());
+    ::RemoveDirectoryW(Wide(path).c_str());
     return all;
 }
 
@@ -114,7 +134,7 @@ ScratchDir::ScratchDir(const std::string& tag)
 // ---------------------------------------------------------------- holding a file
 
 HeldFile::HeldFile(const std::string& path, DWORD share)
-    : file_(::CreateFileA(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr))
+    : file_(::CreateFileW(Wide(path).c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr))
 {
     if (!file_) error_ = ::GetLastError();
 }
@@ -263,7 +283,7 @@ std::string PlainPendingPath(std::wstring s)
 {
     if (!s.empty() && s[0] == L'!') s.erase(0, 1);
     if (s.compare(0, 4, L"\\??\\") == 0) s.erase(0, 4);
-    return ToAnsi(s.c_str());
+    return Utf8(s.c_str());
 }
 
 }  // namespace

@@ -13,6 +13,12 @@
 
 namespace dupd::support {
 
+// Paths here are UTF-8, as the updater carries them on the NT platform, and reach
+// the system through its UTF-16 calls: a test may name folders outside the ANSI
+// code page.
+std::wstring Wide(const std::string& utf8);
+std::string Utf8(const wchar_t* text);
+
 std::string UniqueName(const std::string& tag);  // tag + process id + counter
 std::string ThisExecutable();
 bool PathIsFile(const std::string& path);
