@@ -187,11 +187,7 @@ bool TMainForm::PackageVouchedFor()
 
 const ManifestEntry* TMainForm::Expected(const std::string& fileName) const
 {
-    if (!manifest_) return nullptr;
-    for (const ManifestEntry& entry : *manifest_) {
-        if (entry.name == fileName) return &entry;
-    }
-    return nullptr;
+    return manifest_ ? FindEntry(*manifest_, fileName) : nullptr;
 }
 
 void TMainForm::DoCopy(const std::string& destinationFolder, const std::string& fileName)

@@ -1,5 +1,9 @@
 #include "install/PackageManifest.h"
 
+#include <algorithm>
+
+#include "core/Path.h"
+#include "install/SafeReplace.h"
 #include "winenv/Sha256.h"
 
 namespace dupd {
@@ -32,15 +36,15 @@ std::optional<DigestBytes> ParseDigest(std::string_view hex)
     return out;
 }
 
-const ManifestEntry* Listed(const PackageManifest& manifest, const std::string& name)
+}  // namespace
+
+const ManifestEntry* FindEntry(const PackageManifest& manifest, const std::string& name)
 {
     for (const ManifestEntry& entry : manifest) {
         if (entry.name == name) return &entry;
     }
     return nullptr;
 }
-
-}  // namespace
 
 std::string FormatManifest(const PackageManifest& manifest)
 {
@@ -66,9 +70,8 @@ std::optional<PackageManifest> ParseManifest(std::string_view text, const std::v
         const std::string name(line.substr(0, first));
         const auto size = ParseSize(line.substr(first + 1, second - first - 1));
         const auto digest = ParseDigest(line.substr(second + 1));
-        bool inSet = false;
-        for (const std::string& known : set) inSet = inSet || known == name;
-        if (!inSet || !size || !digest || Listed(manifest, name)) return std::nullopt;
+        const bool inSet = std::find(set.begin(), set.end(), name) != set.end();
+        if (!inSet || !size || !digest || FindEntry(manifest, name)) return std::nullopt;
         manifest.push_back({name, *size, *digest});
     }
     return manifest;
@@ -79,22 +82,16 @@ std::optional<ManifestEntry> DescribeFile(IFileSystem& fs, const std::string& pa
     const auto in = fs.OpenRead(path);
     const auto digest = fs.NewSha256();
     if (!in || !digest) return std::nullopt;
-    ManifestEntry entry{name, 0, {}};
-    char buffer[64 * 1024];
-    for (;;) {
-        std::size_t got = 0;
-        if (!in->Read(buffer, sizeof buffer, got)) return std::nullopt;
-        if (got == 0) break;
-        digest->Update(buffer, got);
-        entry.size += got;
-    }
+    const auto read = StreamWhole(*in, [&](const char* data, std::size_t size) {
+        digest->Update(data, size);
+        return true;
+    });
     // A file that changed size while it was read was not read whole.
     const auto size = in->Size();
-    if (size && *size != entry.size) return std::nullopt;
+    if (!read || (size && *size != *read)) return std::nullopt;
     const auto bytes = digest->Final();
     if (!bytes) return std::nullopt;
-    entry.sha256 = *bytes;
-    return entry;
+    return ManifestEntry{name, *read, *bytes};
 }
 
 std::optional<PackageManifest> DescribePackage(IFileSystem& fs, const std::string& folder,
@@ -102,7 +99,7 @@ std::optional<PackageManifest> DescribePackage(IFileSystem& fs, const std::strin
 {
     PackageManifest manifest;
     for (const std::string& name : set) {
-        const std::string path = folder + "\\" + name;
+        const std::string path = JoinPath(folder, name);
         if (!fs.Facts(path).exists) continue;
         auto entry = DescribeFile(fs, path, name);
         if (!entry) return std::nullopt;
@@ -115,8 +112,8 @@ bool PackageMatchesManifest(IFileSystem& fs, const std::string& folder, const Pa
                             const std::vector<std::string>& set)
 {
     for (const std::string& name : set) {
-        const std::string path = folder + "\\" + name;
-        const ManifestEntry* listed = Listed(manifest, name);
+        const std::string path = JoinPath(folder, name);
+        const ManifestEntry* listed = FindEntry(manifest, name);
         if (!listed) {
             if (fs.Facts(path).exists) return false;
             continue;

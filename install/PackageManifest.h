@@ -27,6 +27,9 @@ struct ManifestEntry {
 
 using PackageManifest = std::vector<ManifestEntry>;
 
+// The entry for `name` as the set spells it; nullptr when it is not listed.
+const ManifestEntry* FindEntry(const PackageManifest& manifest, const std::string& name);
+
 // One line per file, "NAME SIZE SHA256" with the digest in lower-case hex, each
 // ended by CR LF: the text the program carries and the stamping tool prints.
 std::string FormatManifest(const PackageManifest& manifest);

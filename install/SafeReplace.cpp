@@ -20,6 +20,19 @@ void Clear(IFileSystem& fs, const std::string& path)
 
 }  // namespace
 
+std::optional<std::uint64_t> StreamWhole(IReadStream& in, const std::function<bool(const char*, std::size_t)>& take)
+{
+    std::vector<char> buffer(kCopyChunk);
+    std::uint64_t total = 0;
+    for (;;) {
+        std::size_t got = 0;
+        if (!in.Read(buffer.data(), buffer.size(), got)) return std::nullopt;
+        if (got == 0) return total;
+        if (!take(buffer.data(), got)) return std::nullopt;
+        total += got;
+    }
+}
+
 bool CopyWhole(IFileSystem& fs, const std::string& from, const std::string& to, const ManifestEntry* expected)
 {
     bool whole = false;
@@ -33,27 +46,14 @@ bool CopyWhole(IFileSystem& fs, const std::string& from, const std::string& to, 
             out = fs.OpenWrite(to, OpenMode::CreateTruncate);
         }
         if (out) {
-            std::vector<char> buffer(kCopyChunk);
-            std::uint64_t copied = 0;
-            bool ok = true;
-            for (;;) {
-                std::size_t got = 0;
-                if (!in->Read(buffer.data(), buffer.size(), got)) {
-                    ok = false;
-                    break;
-                }
-                if (got == 0) break;
-                if (!out->Write(buffer.data(), got)) {
-                    ok = false;
-                    break;
-                }
-                if (digest) digest->Update(buffer.data(), got);
-                copied += got;
-            }
+            const auto copied = StreamWhole(*in, [&](const char* data, std::size_t size) {
+                if (digest) digest->Update(data, size);
+                return out->Write(data, size);
+            });
             // A read that stopped short of the size is no end of the file.
             const auto size = in->Size();
-            whole = ok && size && copied == *size;
-            if (whole && expected) whole = copied == expected->size && digest->Final() == expected->sha256;
+            whole = copied && size && *copied == *size;
+            if (whole && expected) whole = *copied == expected->size && digest->Final() == expected->sha256;
             whole = out->Close() && whole;
         }
     }

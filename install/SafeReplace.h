@@ -8,7 +8,9 @@
 //   TARGET.dupd-old   the old file put aside by earlier versions of the program.
 #pragma once
 
+#include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,6 +23,11 @@ inline constexpr const char* kOwnMark = ".dupd-";
 inline constexpr const char* kPartSuffix = ".dupd-part";
 inline constexpr const char* kNewSuffix = ".dupd-new";
 inline constexpr const char* kOldSuffix = ".dupd-old";
+
+// Reads `in` to its end, handing each piece to `take`: the number of bytes read,
+// or nullopt when a read or `take` failed. Whether that is the whole file is the
+// caller's to judge against the stream's size.
+std::optional<std::uint64_t> StreamWhole(IReadStream& in, const std::function<bool(const char*, std::size_t)>& take);
 
 // Copies `from` to the new file `to`, flushed and closed; false, with nothing left
 // under `to`, when the copy is not whole. With `expected`, also false unless the

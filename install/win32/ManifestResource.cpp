@@ -6,7 +6,7 @@ namespace dupd {
 
 std::optional<std::string> ReadManifestResource(HMODULE module)
 {
-    HRSRC found = ::FindResourceA(module, kManifestResource, MAKEINTRESOURCEA(10) /* RT_RCDATA */);
+    HRSRC found = ::FindResourceA(module, kManifestResource, RT_RCDATA);
     if (!found) return std::nullopt;
     HGLOBAL loaded = ::LoadResource(module, found);
     const void* bytes = loaded ? ::LockResource(loaded) : nullptr;

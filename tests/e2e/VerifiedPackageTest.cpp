@@ -5,6 +5,7 @@
 
 #include "Expectations.h"
 #include "Scenario.h"
+#include "winenv/win32/Handle.h"
 
 namespace e2e {
 namespace {
@@ -18,10 +19,9 @@ int RunTool(const std::string& exe, const std::string& arguments)
     PROCESS_INFORMATION pi{};
     std::string cmd = "\"" + exe + "\" " + arguments;
     if (!CreateProcessA(exe.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return -1;
-    DWORD code = static_cast<DWORD>(-1);
-    if (WaitForSingleObject(pi.hProcess, 30000) != WAIT_OBJECT_0 || !GetExitCodeProcess(pi.hProcess, &code)) code = -1;
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
+    const dupd::UniqueKernelHandle process(pi.hProcess), thread(pi.hThread);
+    DWORD code = 0;
+    if (WaitForSingleObject(process.get(), 30000) != WAIT_OBJECT_0 || !GetExitCodeProcess(process.get(), &code)) return -1;
     return static_cast<int>(code);
 }
 

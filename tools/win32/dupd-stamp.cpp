@@ -82,7 +82,7 @@ int Stamp(const char* program, const std::string& folder)
         return 1;
     }
     // The resource is replaced whole; the program is rewritten only at the end.
-    const BOOL put = ::UpdateResourceA(update, MAKEINTRESOURCEA(10) /* RT_RCDATA */, dupd::kManifestResource,
+    const BOOL put = ::UpdateResourceA(update, RT_RCDATA, dupd::kManifestResource,
                                        MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL), const_cast<char*>(text.data()),
                                        static_cast<DWORD>(text.size()));
     if (!put) {
